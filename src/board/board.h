@@ -1,0 +1,86 @@
+// The one position of the engine: cells, packed line words, hash key and move list.
+// Every change goes through place_stone / remove_stone (or their light twins), in
+// strictly nested pairs, and keeps the pattern bookkeeping current.
+#pragma once
+
+#include <cstdint>
+
+#include "board/constants.h"
+#include "protocol/game_record.h"
+
+namespace zerin {
+
+// Direction steps (dx on x, dy on y): 0 along y, 1 along x, 2 anti-diagonal, 3 diagonal.
+constexpr int DIR_DX[4] = {0, 1, -1, 1};
+constexpr int DIR_DY[4] = {1, 0, 1, 1};
+
+// Number of words per line family; family 3 (diagonals) uses words 1..2n-1.
+constexpr int LINE_WORDS = 49;
+
+struct PlacedStone {
+  int x;
+  int y;
+};
+
+struct Board {
+  int cells[MAX_SIDE][MAX_SIDE];      // 0 empty, 1 and 2 stones, 3 blocked
+  // LineCodes: four families of packed 2-bit cell codes. Position p of a line sits in
+  // bits 2p+8 and 2p+9, so a 9-cell window around p is (word >> 2p) & 0x3FFFF.
+  uint64_t lines[4][LINE_WORDS];
+  uint64_t hash_key;
+  PlacedStone move_list[MAX_CELLS];   // stones in placing order; blocked cells never listed
+  int move_count;
+};
+
+extern Board board;
+extern int pattern_radius;  // cells re-examined on each side of a changed cell (4 or 5)
+extern int board_rule;      // the rule the tables and the position were built for
+
+extern uint8_t anti_pos[MAX_SIDE][MAX_SIDE];
+extern uint8_t diag_pos[MAX_SIDE][MAX_SIDE];
+extern uint64_t zobrist_keys[MAX_CELLS][3];
+extern uint8_t bit_index_table[32769];
+extern uint8_t popcount_table[32769];
+
+// The engine's own pseudo-random generator (one state per thread, never seeded).
+uint32_t engine_rand();
+void generate_zobrist_keys();
+
+void build_game_tables();
+void reset_board();
+void place_stone(int x, int y, int who);
+void remove_stone(int x, int y, int who);
+void place_stone_light(int x, int y, int who);
+void remove_stone_light(int x, int y, int who);
+
+// Index of the single set bit of mask (bits 0..30).
+inline int bit_index(int mask) { return __builtin_ctz(static_cast<unsigned>(mask)); }
+
+// Number of set bits; equal to the popcount_table lookups of the low and high parts.
+inline int bit_count(uint32_t mask) { return __builtin_popcount(mask); }
+
+// Which word of family d holds cell (x, y), and at which position of that word.
+inline int line_word(int d, int x, int y) {
+  switch (d) {
+    case 0: return x;
+    case 1: return y;
+    case 2: return x + y;
+    default: return game.board_size + x - y;
+  }
+}
+
+inline int line_position(int d, int x, int y) {
+  switch (d) {
+    case 0: return y;
+    case 1: return x;
+    case 2: return anti_pos[x][y];
+    default: return diag_pos[x][y];
+  }
+}
+
+// On the height by width board (a rectangular board's padding is off the board).
+inline bool on_board(int x, int y) {
+  return x >= 0 && x < game.height && y >= 0 && y < game.width;
+}
+
+}  // namespace zerin

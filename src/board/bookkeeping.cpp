@@ -1,0 +1,211 @@
+#include "board/bookkeeping.h"
+
+#include <cstring>
+
+#include "board/board.h"
+#include "board/patterns.h"
+
+namespace zerin {
+
+DirShape dir_shapes[MAX_SIDE][MAX_SIDE][4];
+CellSummary cell_summaries[MAX_SIDE][MAX_SIDE];
+int32_t eval_total[2];
+int32_t room_total[2];
+ThreatSets threat_sets;
+
+namespace {
+
+// Threat kind 0..3 of a shape code, or -1.
+constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, THREE_POINTS,
+                                     FOUR_POINTS, FOUR_POINTS, OPEN_FOUR_POINTS, FIVE_POINTS,
+                                     -1, -1, -1};
+
+inline bool room_counts(const CellSummary& c, int p) { return c.room_sum[p] >= 25 && c.value_sum[p] >= 6; }
+
+inline bool own_stone(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
+
+template <bool LIGHT>
+void remove_cell_terms(int d, int x, int y, int p) {
+  CellSummary& c = cell_summaries[x][y];
+  eval_total[p] -= c.weighted[p];
+  if (room_counts(c, p)) room_total[p] -= c.room_sum[p];
+  const int kind = KIND_OF_CODE[dir_shapes[x][y][d].code[p]];
+  if (kind >= 0) {
+    int32_t& dm = threat_sets.dir_mask[kind][p][x][y];
+    dm &= ~(1 << d);
+    if (dm == 0) {
+      int32_t& rm = threat_sets.row_mask[kind][p][x];
+      rm &= ~(1 << y);
+      if (rm == 0) threat_sets.set_rows[kind][p] &= ~(1 << x);
+    }
+  }
+  if (!LIGHT && c.value_sum[p] >= DOUBLE_THREAT_VALUE) {
+    int32_t& rm = threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x];
+    rm &= ~(1 << y);
+    if (rm == 0) threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] &= ~(1 << x);
+  }
+}
+
+template <bool LIGHT>
+void add_cell_terms(int d, int x, int y, int p) {
+  CellSummary& c = cell_summaries[x][y];
+  const DirShape* s = dir_shapes[x][y];
+  c.combo[p] = static_cast<int16_t>(c.value_sum[p] + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
+  if (room_counts(c, p)) room_total[p] += c.room_sum[p];
+  c.weighted[p] = static_cast<int16_t>(static_cast<int32_t>(c.room_sum[p]) * c.combo[p] / 32);
+  eval_total[p] += c.weighted[p];
+  const int kind = KIND_OF_CODE[s[d].code[p]];
+  if (kind >= 0) {
+    threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
+    threat_sets.row_mask[kind][p][x] |= 1 << y;
+    threat_sets.set_rows[kind][p] |= 1 << x;
+  }
+  if (!LIGHT && c.value_sum[p] >= DOUBLE_THREAT_VALUE) {
+    threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] |= 1 << y;
+    threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] |= 1 << x;
+  }
+}
+
+// Sets a corrected code, lowering value_sum by the shape values' difference.
+template <bool LIGHT>
+void correct_code(int x, int y, int d, int p, int code, int value_drop) {
+  remove_cell_terms<LIGHT>(d, x, y, p);
+  cell_summaries[x][y].value_sum[p] = static_cast<int16_t>(cell_summaries[x][y].value_sum[p] - value_drop);
+  dir_shapes[x][y][d].code[p] = static_cast<int16_t>(code);
+  add_cell_terms<LIGHT>(d, x, y, p);
+}
+
+// Under rules 1 and 2 a window's five may be an overline seen from outside the window,
+// and an open four may have an end that would make six.
+template <bool LIGHT>
+void check_five_rule(int x, int y, int d, int player) {
+  const int p = player - 1;
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  if (dir_shapes[x][y][d].code[p] == SHAPE_FIVE) {
+    const bool overline =
+        (!own_stone(x - dx, y - dy, player) && own_stone(x + 5 * dx, y + 5 * dy, player)) ||
+        (!own_stone(x + dx, y + dy, player) && own_stone(x - 5 * dx, y - 5 * dy, player));
+    if (overline) correct_code<LIGHT>(x, y, d, p, SHAPE_OVERLINE, shape_value[SHAPE_FIVE]);
+  } else if (!is_true_open_four(x, y, d, player)) {
+    correct_code<LIGHT>(x, y, d, p, SHAPE_FOUR, shape_value[SHAPE_OPEN_FOUR] - shape_value[SHAPE_FOUR]);
+  }
+}
+
+template <bool LIGHT>
+void refresh_cell(int d, int x, int y, uint64_t word) {
+  const int q = line_position(d, x, y);
+  const PatternEntry& e = pattern_table[(word >> (2 * q)) & 0x3FFFF];
+  DirShape& s = dir_shapes[x][y][d];
+  CellSummary& c = cell_summaries[x][y];
+  for (int p = 0; p < 2; ++p) {
+    if (e.code[p] != s.code[p]) {
+      remove_cell_terms<LIGHT>(d, x, y, p);
+      c.value_sum[p] = static_cast<int16_t>(c.value_sum[p] + shape_value[e.code[p]] - shape_value[s.code[p]]);
+      c.room_sum[p] = static_cast<int16_t>(c.room_sum[p] + e.room[p] - s.room[p]);
+      s.room[p] = e.room[p];
+      s.code[p] = e.code[p];
+      add_cell_terms<LIGHT>(d, x, y, p);
+    }
+    // Player 1's fives and open fours are checked under rules 1 and 2 (and any other
+    // non-zero rule), player 2's only under the standard rule.
+    const bool checked = p == 0 ? board_rule != 0 : board_rule == 1;
+    if (checked && (s.code[p] == SHAPE_OPEN_FOUR || s.code[p] == SHAPE_FIVE)) check_five_rule<LIGHT>(x, y, d, p + 1);
+  }
+}
+
+template <bool LIGHT>
+void update_line_impl(int d, int x, int y) {
+  const int r = pattern_radius;
+  const uint64_t word = board.lines[d][line_word(d, x, y)];
+  switch (d) {
+    case 0:
+      for (int i = -(y < r ? y : r); i <= r && y + i < game.width; ++i) refresh_cell<LIGHT>(0, x, y + i, word);
+      break;
+    case 1:
+      for (int i = -(x < r ? x : r); i <= r && x + i < game.height; ++i) refresh_cell<LIGHT>(1, x + i, y, word);
+      break;
+    case 2:
+      for (int i = -r; i <= r; ++i)
+        if (on_board(x - i, y + i)) refresh_cell<LIGHT>(2, x - i, y + i, word);
+      break;
+    default:
+      for (int i = -r; i <= r; ++i)
+        if (on_board(x + i, y + i)) refresh_cell<LIGHT>(3, x + i, y + i, word);
+      break;
+  }
+}
+
+// Cells on the n by n square from (x, y) stepping (dx, dy), up to four.
+int room_along(int x, int y, int dx, int dy, int n) {
+  int count = 0;
+  for (int i = 1; i <= 4; ++i) {
+    const int cx = x + i * dx, cy = y + i * dy;
+    if (cx < 0 || cx >= n || cy < 0 || cy >= n) break;
+    ++count;
+  }
+  return count;
+}
+
+int start_room_straight(int v, int n) {
+  if (v < 4) return v + 4;
+  if (v >= n - 4) return n - v + 3;
+  return 8;
+}
+
+}  // namespace
+
+void update_line(int d, int x, int y) { update_line_impl<false>(d, x, y); }
+void update_line_light(int d, int x, int y) { update_line_impl<true>(d, x, y); }
+
+bool is_true_open_four(int x, int y, int d, int player) {
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  for (int sign = 1; sign >= -1; sign -= 2) {
+    int cx = x + sign * dx, cy = y + sign * dy;
+    while (own_stone(cx, cy, player)) {
+      cx += sign * dx;
+      cy += sign * dy;
+    }
+    // Filling this end would join a further own stone: six or more.
+    if (own_stone(cx + sign * dx, cy + sign * dy, player)) return false;
+  }
+  return true;
+}
+
+void init_empty_bookkeeping() {
+  const int n = game.board_size;
+  std::memset(dir_shapes, 0, sizeof dir_shapes);
+  std::memset(cell_summaries, 0, sizeof cell_summaries);
+  std::memset(&threat_sets, 0, sizeof threat_sets);
+  eval_total[0] = eval_total[1] = 0;
+  room_total[0] = room_total[1] = 0;
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y) {
+      const bool x_inner = x != 0 && x != n - 1;
+      const bool y_inner = y != 0 && y != n - 1;
+      int16_t code[4] = {y_inner, x_inner, x_inner && y_inner, x_inner && y_inner};
+      int16_t room[4] = {
+          static_cast<int16_t>(start_room_straight(y, n)),
+          static_cast<int16_t>(start_room_straight(x, n)),
+          static_cast<int16_t>(room_along(x, y, 1, -1, n) + room_along(x, y, -1, 1, n)),
+          static_cast<int16_t>(room_along(x, y, -1, -1, n) + room_along(x, y, 1, 1, n)),
+      };
+      for (int d = 2; d < 4; ++d)
+        if (room[d] < 5) code[d] = 0;
+      CellSummary& c = cell_summaries[x][y];
+      const int16_t value = static_cast<int16_t>(code[0] + code[1] + code[2] + code[3]);
+      const int16_t rooms = static_cast<int16_t>(room[0] + room[1] + room[2] + room[3]);
+      for (int p = 0; p < 2; ++p) {
+        for (int d = 0; d < 4; ++d) {
+          dir_shapes[x][y][d].code[p] = code[d];
+          dir_shapes[x][y][d].room[p] = room[d];
+        }
+        c.value_sum[p] = value;
+        c.room_sum[p] = rooms;
+        c.combo[p] = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
+        c.weighted[p] = static_cast<int16_t>(static_cast<int32_t>(c.combo[p]) * rooms / 32);
+        eval_total[p] += c.weighted[p];
+      }
+    }
+}
+
+}  // namespace zerin

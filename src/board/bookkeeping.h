@@ -1,0 +1,54 @@
+// Incremental pattern bookkeeping: for every empty cell, direction and player the shape
+// a stone there would make, the per-cell values, two running totals, and per player
+// five sets of threat cells kept as three-level bit masks.
+#pragma once
+
+#include <cstdint>
+
+#include "board/constants.h"
+
+namespace zerin {
+
+enum ThreatKind : int {
+  FIVE_POINTS = 0,
+  OPEN_FOUR_POINTS = 1,
+  FOUR_POINTS = 2,
+  THREE_POINTS = 3,
+  DOUBLE_THREAT_POINTS = 4,
+};
+
+constexpr int DOUBLE_THREAT_VALUE = 316;  // value_sum that makes a double-threat point
+
+struct DirShape {
+  int16_t code[2];  // shape code of a stone here along this direction, per player
+  int16_t room[2];  // room along this direction as last taken from the pattern table
+};
+
+struct CellSummary {
+  int16_t value_sum[2];  // sum of the four directions' shape values
+  int16_t combo[2];      // value_sum plus the combination correction
+  int16_t room_sum[2];   // sum of the four rooms
+  int16_t weighted[2];   // room_sum * combo / 32
+};
+
+struct ThreatSets {
+  int32_t dir_mask[4][2][MAX_SIDE][MAX_SIDE];  // kinds 0..3: bit d per direction
+  int32_t row_mask[5][2][MAX_SIDE];            // bit y of word x: cell (x, y) in the set
+  int32_t set_rows[5][2];                      // bit x: row_mask word x is non-zero
+};
+
+extern DirShape dir_shapes[MAX_SIDE][MAX_SIDE][4];  // [x][y][direction]
+extern CellSummary cell_summaries[MAX_SIDE][MAX_SIDE];
+extern int32_t eval_total[2];
+extern int32_t room_total[2];
+extern ThreatSets threat_sets;
+
+// reset_board's empty-board state: codes 1 on open lines, rooms, summaries, totals, and
+// empty threat sets.
+void init_empty_bookkeeping();
+
+void update_line(int d, int x, int y);
+void update_line_light(int d, int x, int y);
+bool is_true_open_four(int x, int y, int d, int player);
+
+}  // namespace zerin

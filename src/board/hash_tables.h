@@ -1,0 +1,57 @@
+// Storage of the two hash-table families keyed by the position's hash_key: the
+// transposition table of the game-tree search, and the four-threat search's table.
+#pragma once
+
+#include <cstdint>
+
+#include "board/constants.h"
+
+namespace zerin {
+
+struct TransEntry {
+  uint32_t lock_lo;  // key XOR check word, low half
+  uint32_t lock_hi;  // high half
+  int32_t upper;     // valid when bound bit 0 is set
+  int32_t lower;     // valid when bound bit 1 is set
+  int16_t depth;
+  int16_t generation;  // game moves when last stored or hit
+  int8_t bound;        // 0 empty, bit 0 upper, bit 1 lower, 3 with upper == lower exact
+  int8_t move_count;
+  int8_t moves[3][2];  // most recent first; (-1, -1) = none
+  uint8_t unused[4];
+};
+static_assert(sizeof(TransEntry) == 32, "four entries per 128-byte bucket");
+
+struct TransBucket {
+  TransEntry entries[4];
+};
+
+struct ThreatEntry {
+  uint32_t lock_lo;  // key low half XOR value
+  uint32_t lock_hi;  // key high half XOR sign word of value
+  int32_t value;
+  int16_t level;       // 576 - ply of the storing node
+  int16_t generation;  // low 16 bits of the game's move count
+};
+static_assert(sizeof(ThreatEntry) == 16, "two entries per 32-byte bucket");
+
+struct ThreatBucket {
+  ThreatEntry entries[2];
+};
+
+extern int32_t trans_buckets;
+extern int32_t threat_buckets;
+extern int32_t trans_allocated;
+extern int32_t threat_allocated;
+extern TransBucket* trans_table[2];    // by side - 1
+extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
+
+void resize_hash_tables();
+void clear_hash_tables();
+
+int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
+                int* first_bytes, int* second_bytes, int wanted);
+void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a,
+                 int m2b, int m3a, int m3b);
+
+}  // namespace zerin

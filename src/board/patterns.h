@@ -1,0 +1,43 @@
+// Precomputed pattern knowledge: the shape a stone would make on a 9-cell window of a
+// line, and the correction that combines a cell's four directions into one value.
+#pragma once
+
+#include <cstdint>
+
+namespace zerin {
+
+// Shape codes 0..13: 0 nothing, 1..5 twos, 6 closed three, 7 split open three,
+// 8 open three, 9 four, 10 four with an open end to its run of three, 11 open four,
+// 12 five, 13 overline or a five that does not win under the rule.
+enum ShapeCode : int {
+  SHAPE_NONE = 0,
+  SHAPE_CLOSED_THREE = 6,
+  SHAPE_SPLIT_THREE = 7,
+  SHAPE_OPEN_THREE = 8,
+  SHAPE_FOUR = 9,
+  SHAPE_FOUR_OPEN_END = 10,
+  SHAPE_OPEN_FOUR = 11,
+  SHAPE_FIVE = 12,
+  SHAPE_OVERLINE = 13,
+};
+
+constexpr int WINDOW_COUNT = 1 << 18;  // 9 cells of 2 bits
+
+struct PatternEntry {
+  int16_t code[2];  // shape code for player 1, player 2
+  int16_t room[2];  // cells of room around the centre, 0..8
+};
+
+extern const int16_t shape_value[16];
+extern const int16_t combo_weight[16];
+extern const int16_t combo_penalty[16];
+extern const uint8_t shape_code_table[4][32][5];
+
+extern PatternEntry pattern_table[WINDOW_COUNT];
+extern int16_t combo_table[2][16][16][16][16];
+
+PatternEntry classify_window(int window);
+// Fills pattern_table and both combo tables for board_rule (board.h).
+void build_pattern_tables();
+
+}  // namespace zerin

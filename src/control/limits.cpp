@@ -1,0 +1,83 @@
+#include "control/limits.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "board/hash_tables.h"
+#include "control/search_thread.h"
+#include "protocol/game_record.h"
+#include "protocol/settings.h"
+
+namespace zerin {
+
+namespace {
+
+const std::chrono::steady_clock::time_point process_start = std::chrono::steady_clock::now();
+
+int64_t elapsed_ms() { return static_cast<int64_t>(clock_ms()) - decision_start; }
+
+int64_t board_cells() { return static_cast<int64_t>(game.width) * game.height; }
+
+// Steps 2 to 4 of the iteration-start rule; with_ample_time is false for the balance
+// searches, whose time condition is the elapsed quarter alone.
+bool may_start_iteration(int d, bool time_rule_applies, bool with_ample_time, int room_margin) {
+  const int32_t max_node = settings.max_node;
+  bool budget_step = true;
+  if (time_rule_applies) {
+    const bool time_ok = elapsed_ms() * 4 < turn_limit || (with_ample_time && ample_time);
+    const bool room_ok = game.count + static_cast<int64_t>(d) + room_margin <= board_cells();
+    if (!(time_ok && room_ok && stop_flag <= 0)) {
+      if (!(max_node == -1 && stop_flag <= 0)) return false;
+      budget_step = false;
+    }
+  }
+  if (budget_step && max_node != -1 && max_node < 1000000000 && (node_count / 1024) * 4 >= max_node)
+    return false;
+  return d <= settings.max_depth;
+}
+
+}  // namespace
+
+int32_t clock_ms() {
+  const auto now = std::chrono::steady_clock::now();
+  return static_cast<int32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now - process_start).count());
+}
+
+void compute_turn_limit(bool with_ample_time) {
+  const int32_t time_left = settings.time_left;
+  turn_limit = std::min<int32_t>(settings.timeout_turn, time_left / 16);
+  if (with_ample_time) {
+    // A record longer than the board (cells repeated before the first build) must not
+    // make the divisor zero or negative.
+    const int64_t remaining = std::max<int64_t>(1, board_cells() - game.count + 1);
+    ample_time = time_left / remaining >= turn_limit;
+  }
+}
+
+bool think_may_start_iteration(int d) { return may_start_iteration(d, d != 1, true, 0); }
+
+bool balance_may_start_iteration(int d) { return may_start_iteration(d, true, false, 2); }
+
+bool search_limit_check() {
+  const int32_t max_node = settings.max_node;
+  bool limit = node_count / 1024 > static_cast<int64_t>(max_node);
+  if (!limit) limit = static_cast<int64_t>(clock_ms()) + 30 - decision_start >= turn_limit;
+  if (!limit) limit = stop_flag > 0;
+  if (limit && !(max_node == -1 && stop_flag <= 0)) {
+    abort_flag = 1;
+    return false;
+  }
+  return true;
+}
+
+void apply_hash_size() {
+  const int32_t wanted = settings.hash_size;
+  if (wanted == trans_buckets) return;
+  trans_buckets = wanted;
+  threat_buckets = wanted;
+  resize_hash_tables();
+  clear_hash_tables();
+}
+
+}  // namespace zerin

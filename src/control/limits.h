@@ -1,0 +1,33 @@
+// Time, node and depth limits of one decision.
+#pragma once
+
+#include <cstdint>
+
+namespace zerin {
+
+// Wall-clock milliseconds since the process started.
+int32_t clock_ms();
+
+void compute_turn_limit(bool with_ample_time);
+// Whether iteration d of think / of a balance search may start.
+bool think_may_start_iteration(int d);
+bool balance_may_start_iteration(int d);
+// Run every 1024 nodes; returns false (and sets abort_flag) when the search must end.
+bool search_limit_check();
+// Counts one node; on every 1024th runs the limit test. False means abort now.
+inline bool enter_node();
+void apply_hash_size();
+
+}  // namespace zerin
+
+#include "control/context.h"
+
+namespace zerin {
+
+inline bool enter_node() {
+  ++node_count;
+  if ((node_count & 1023) == 0) return search_limit_check();
+  return true;
+}
+
+}  // namespace zerin

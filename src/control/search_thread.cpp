@@ -1,0 +1,124 @@
+#include "control/search_thread.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "board/hash_tables.h"
+#include "control/drivers.h"
+#include "protocol/game_record.h"
+
+namespace zerin {
+
+Relaxed<int32_t> stop_flag{0};
+Relaxed<int32_t> request_code{REQUEST_THINK};
+Relaxed<int32_t> balance_target{0};
+
+namespace {
+
+// Hand-over. request_lock guards the pending request; request_signal wakes the other
+// side when a request is posted or taken. running_lock is held by the search thread for
+// the whole run of a driver, and is taken before the request is acknowledged, so a
+// stop_search issued after request_search always waits for that run.
+std::mutex request_lock;
+std::condition_variable request_signal;
+std::mutex running_lock;
+bool request_pending = false;
+Relaxed<int32_t> ready_flag{0};
+
+// Work that must not touch search state while a driver runs is deferred to the end of
+// that run. search_active is true from request_search until the driver has returned.
+std::mutex deferred_lock;
+bool search_active = false;
+bool pending_hash_clear = false;
+bool pending_show_forbidden = false;
+
+int32_t active_request = REQUEST_THINK;
+int32_t active_target = 0;
+
+void run_pending_work() {
+  std::lock_guard<std::mutex> guard(deferred_lock);
+  search_active = false;
+  if (pending_hash_clear) clear_hash_tables();
+  if (pending_show_forbidden) show_forbidden();
+  pending_hash_clear = pending_show_forbidden = false;
+}
+
+void search_thread_main() {
+  std::unique_lock<std::mutex> lock(request_lock);
+  ready_flag = 1;
+  for (;;) {
+    request_signal.wait(lock, [] { return request_pending; });
+    running_lock.lock();
+    // The request is read while the command thread still waits in request_search, so
+    // the next command cannot overwrite it first.
+    active_request = request_code;
+    active_target = balance_target;
+    if (active_request != REQUEST_THINK) request_code = REQUEST_THINK;
+    request_pending = false;
+    request_signal.notify_all();
+    lock.unlock();
+    switch (active_request) {
+      case REQUEST_BALANCE_ONE: balance_one(); break;
+      case REQUEST_BALANCE_TWO: balance_two(); break;
+      default: think(); break;
+    }
+    run_pending_work();
+    running_lock.unlock();
+    lock.lock();
+  }
+}
+
+}  // namespace
+
+int32_t current_balance_target() { return active_target; }
+
+void start_search_thread() {
+  ready_flag = 0;
+  std::thread(search_thread_main).detach();
+  while (ready_flag == 0) std::this_thread::yield();
+}
+
+void request_search() {
+  stop_flag = 0;
+  {
+    std::lock_guard<std::mutex> guard(deferred_lock);
+    search_active = true;
+  }
+  std::unique_lock<std::mutex> lock(request_lock);
+  request_pending = true;
+  request_signal.notify_all();
+  request_signal.wait(lock, [] { return !request_pending; });
+}
+
+void stop_search() {
+  stop_flag = 1;
+  running_lock.lock();
+  running_lock.unlock();
+}
+
+void stop_search_and_prepare() {
+  stop_search();
+  if (game.width == 0) {
+    game.width = game.height = 20;
+    start_game(0, 0);
+  }
+}
+
+void run_or_defer_hash_clear() {
+  std::lock_guard<std::mutex> guard(deferred_lock);
+  if (search_active)
+    pending_hash_clear = true;
+  else
+    clear_hash_tables();
+}
+
+void run_or_defer_show_forbidden() {
+  std::lock_guard<std::mutex> guard(deferred_lock);
+  if (search_active)
+    pending_show_forbidden = true;
+  else
+    show_forbidden();
+}
+
+}  // namespace zerin

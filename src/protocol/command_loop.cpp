@@ -1,0 +1,246 @@
+#include "protocol/command_loop.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "control/search_thread.h"
+#include "protocol/game_record.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+
+namespace zerin {
+
+char line_buffer[LINE_BUFFER_SIZE];
+const char* const ENGINE_VERSION = "2015 Kernal 0.4.47";
+
+void exit_engine() {
+  std::fflush(stdout);
+  // _Exit: a search may still be running; static destructors must not run under it.
+  std::_Exit(0);
+}
+
+void read_line() {
+  int stored = 0;
+  for (;;) {
+    const int c = std::getchar();
+    if (c == EOF) exit_engine();
+    if (stored < LINE_BUFFER_SIZE) line_buffer[stored++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  // The newline sits in the last stored place, or the line was cut after 8191 chars.
+  const int end = stored - 1;
+  line_buffer[end] = '\0';
+  if (end > 0 && line_buffer[end - 1] == '\r') line_buffer[end - 1] = '\0';
+}
+
+const char* match_command(const char* keyword, const char* text) {
+  const size_t n = std::strlen(keyword);
+  for (size_t i = 0; i < n; ++i) {
+    if (text[i] == '\0') return nullptr;
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(keyword[i])))
+      return nullptr;
+  }
+  const char* rest = text + n;
+  while (std::isspace(static_cast<unsigned char>(*rest))) ++rest;
+  return rest;
+}
+
+namespace {
+
+bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// One %d conversion: white space, optional sign, at least one digit; saturating.
+bool scan_one_number(const char*& p, int* out) {
+  while (is_space(*p)) ++p;
+  const char* q = p;
+  bool negative = false;
+  if (*q == '+' || *q == '-') negative = *q++ == '-';
+  if (!std::isdigit(static_cast<unsigned char>(*q))) return false;
+  long long v = 0;
+  while (std::isdigit(static_cast<unsigned char>(*q))) {
+    if (v <= INT_MAX) v = v * 10 + (*q - '0');
+    ++q;
+  }
+  if (negative) v = -v;
+  if (v > INT_MAX) v = INT_MAX;
+  if (v < INT_MIN) v = INT_MIN;
+  *out = static_cast<int>(v);
+  p = q;
+  return true;
+}
+
+bool line_is_done(const char* text) { return strcasecmp(text, "done") == 0; }
+
+// Reads "x,y,who" lines until one is not; writes the error unless it was "done".
+void read_position_block() {
+  for (;;) {
+    read_line();
+    int v[3];
+    if (scan_numbers(line_buffer, "%d,%d,%d", v) == 3 && in_board(v[0], v[1])) {
+      if (v[2] == 1) {
+        record_own_move(v[0], v[1]);
+        continue;
+      }
+      if (v[2] == 2) {
+        record_opponent_move(v[0], v[1]);
+        continue;
+      }
+      if (v[2] == 3) {
+        place_blocked_stone(v[0], v[1]);
+        continue;
+      }
+    }
+    if (!line_is_done(line_buffer)) log_line("ERROR x,y,who or DONE expected after BOARD");
+    return;
+  }
+}
+
+void read_block_cells() {
+  for (;;) {
+    read_line();
+    if (line_is_done(line_buffer)) return;
+    int v[2];
+    if (scan_numbers(line_buffer, "%d,%d", v) == 2 && v[0] >= 0 && v[0] < MAX_SIDE && v[1] >= 0 &&
+        v[1] < MAX_SIDE)
+      block_cell(v[0], v[1]);
+  }
+}
+
+// Reads "x,y" for TURN, PLAY and TAKEBACK; true when the pair lies on the board.
+bool read_coordinates(const char* arg, int* x, int* y) {
+  int v[2];
+  if (scan_numbers(arg, "%d,%d", v) != 2 || !in_board(v[0], v[1])) return false;
+  *x = v[0];
+  *y = v[1];
+  return true;
+}
+
+void command_start(const char* arg) {
+  int v[2];
+  const int n = scan_numbers(arg, "%d %d", v);
+  const int previous_width = game.width, previous_height = game.height;
+  if (n >= 1) {
+    game.width = v[0];
+    game.height = n >= 2 ? v[1] : v[0];
+  }
+  stop_search_and_prepare();
+  start_game(previous_width, previous_height);
+}
+
+void command_rectstart(const char* arg) {
+  int v[2];
+  if (scan_numbers(arg, "%d ,%d", v) != 2) {
+    log_line("ERROR bad RECTSTART parameters");
+    return;
+  }
+  const int previous_width = game.width, previous_height = game.height;
+  game.width = v[0];
+  game.height = v[1];
+  stop_search_and_prepare();
+  start_game(previous_width, previous_height);
+}
+
+void command_balance(const char* arg, int32_t code) {
+  int v[1];
+  request_code = code;
+  balance_target = scan_numbers(arg, "%d", v) == 1 ? v[0] : 0;
+  stop_search_and_prepare();
+  request_search();
+}
+
+}  // namespace
+
+int scan_numbers(const char* text, const char* format, int* values) {
+  int count = 0;
+  const char* p = text;
+  for (const char* f = format; *f != '\0'; ++f) {
+    if (f[0] == '%' && f[1] == 'd') {
+      if (!scan_one_number(p, &values[count])) return count;
+      ++count;
+      ++f;
+    } else if (is_space(*f)) {
+      while (is_space(*p)) ++p;
+    } else {
+      if (*p != *f) return count;
+      ++p;
+    }
+  }
+  return count;
+}
+
+void dispatch_command() {
+  const char* line = line_buffer;
+  const char* arg;
+  int x, y;
+  if ((arg = match_command("INFO", line))) {
+    apply_info(arg);
+  } else if ((arg = match_command("START", line))) {
+    command_start(arg);
+  } else if ((arg = match_command("RECTSTART", line))) {
+    command_rectstart(arg);
+  } else if (match_command("RESTART", line)) {
+    stop_search_and_prepare();
+    restart_game();
+  } else if ((arg = match_command("TURN", line))) {
+    stop_search_and_prepare();
+    if (read_coordinates(arg, &x, &y)) {
+      record_opponent_move(x, y);
+      request_search();
+    } else {
+      log_line("ERROR bad coordinates");
+    }
+  } else if ((arg = match_command("PLAY", line))) {
+    stop_search_and_prepare();
+    if (read_coordinates(arg, &x, &y)) {
+      record_own_move(x, y);
+      log_line("%d,%d", x, y);
+    } else {
+      log_line("ERROR bad coordinates");
+    }
+  } else if (match_command("BEGIN", line)) {
+    stop_search_and_prepare();
+    request_search();
+  } else if (match_command("ABOUT", line)) {
+    log_line("name=\"Zerin\", author=\"Quendel\", version=\"%s\", country=\"China\", www=\"%s\"",
+             ENGINE_VERSION, "https://zerin-gomoku.org");
+  } else if (match_command("END", line)) {
+    stop_search();
+    exit_engine();
+  } else if (match_command("BOARD", line)) {
+    stop_search_and_prepare();
+    read_position_block();
+    request_search();
+  } else if (match_command("zrboard", line)) {
+    stop_search_and_prepare();
+    read_position_block();
+  } else if (match_command("zrstop", line)) {
+    stop_search();
+  } else if (match_command("zrblockreset", line)) {
+    clear_block_grid();
+  } else if (match_command("zrblock", line)) {
+    read_block_cells();
+  } else if ((arg = match_command("TAKEBACK", line))) {
+    stop_search_and_prepare();
+    if (read_coordinates(arg, &x, &y) && take_back(x, y))
+      log_line("OK");
+    else
+      log_line("ERROR bad coordinates");
+  } else if (match_command("zrshowforbid", line)) {
+    run_or_defer_show_forbidden();
+  } else if (match_command("zrhashclear", line)) {
+    run_or_defer_hash_clear();
+  } else if ((arg = match_command("zrbalancetwo", line))) {
+    command_balance(arg, REQUEST_BALANCE_TWO);
+  } else if ((arg = match_command("zrbalanceone", line))) {
+    command_balance(arg, REQUEST_BALANCE_ONE);
+  } else {
+    log_line("UNKNOWN command");
+  }
+}
+
+}  // namespace zerin

@@ -1,0 +1,149 @@
+#include "protocol/game_record.h"
+
+#include <algorithm>
+
+#include "board/board.h"
+#include "control/context.h"
+#include "protocol/command_loop.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+#include "threats/forbidden.h"
+
+namespace zerin {
+
+GameRecord game;
+Relaxed<int32_t> block_grid[MAX_SIDE][MAX_SIDE];
+
+namespace {
+
+void greet() {
+  log_line("MESSAGE Zerin %s :-)", ENGINE_VERSION);
+  log_line("OK");
+}
+
+// Appends a move, checked against the position once it is built.
+void record_move(int x, int y, const char* error_format) {
+  if (game.count >= MAX_CELLS) {  // the record is full: nothing more can be stored
+    log_line(error_format, x, y);
+    return;
+  }
+  const int colour = game.count % 2 + 1;
+  if (position_built()) {
+    if (!on_board(x, y) || board.cells[x][y] != 0) {
+      log_line(error_format, x, y);
+      return;
+    }
+    place_stone(x, y, colour);
+  }
+  game.moves[game.count] = MoveRecord{x, y, colour};
+  ++game.count;
+}
+
+// Builds the tables for rule, empties the position and replays the record onto it.
+// A cell recorded twice while the position was not built is placed once only.
+void rebuild_position(int rule) {
+  board_rule = rule;
+  build_game_tables();
+  reset_board();
+  for (int i = 0; i < game.count; ++i) {
+    const MoveRecord& m = game.moves[i];
+    if (on_board(m.x, m.y) && board.cells[m.x][m.y] == 0) place_stone(m.x, m.y, m.colour);
+  }
+}
+
+bool recorded_in_game(int x, int y) {
+  for (int i = 0; i < game.count; ++i)
+    if (game.moves[i].x == x && game.moves[i].y == y) return true;
+  return false;
+}
+
+}  // namespace
+
+bool in_board(int x, int y) { return x >= 0 && x < game.height && y >= 0 && y < game.width; }
+
+void start_game(int restore_width, int restore_height) {
+  if (game.width >= 1 && game.width <= MAX_SIDE && game.height >= 1 && game.height <= MAX_SIDE) {
+    game.applied_rule = -1;
+    game.count = 0;
+    game.board_size = std::max(game.width, game.height);
+    greet();
+  } else {
+    log_line("ERROR size of the board");
+    game.width = restore_width;
+    game.height = restore_height;
+  }
+}
+
+void restart_game() {
+  game.applied_rule = -1;
+  game.count = 0;
+  last_value = 0;
+  greet();
+}
+
+void record_own_move(int x, int y) { record_move(x, y, "ERROR my move [%d,%d]"); }
+
+void record_opponent_move(int x, int y) { record_move(x, y, "ERROR opponents's move [%d,%d]"); }
+
+void place_blocked_stone(int x, int y) {
+  if (!position_built()) return;
+  if (!on_board(x, y) || board.cells[x][y] != 0) {
+    log_line("ERROR board-block move [%d,%d]", x, y);
+    return;
+  }
+  place_stone(x, y, 3);
+}
+
+bool take_back(int x, int y) {
+  if (!in_board(x, y) || game.count == 0) return false;
+  if (position_built()) {
+    const int who = board.cells[x][y];
+    // A blocked cell is not a move of the game, so it cannot be taken back.
+    if (who == 0 || who == 3) return false;
+    remove_stone(x, y, who);
+  } else if (!recorded_in_game(x, y)) {
+    return false;  // judged by this game's record, not by the previous game's position
+  }
+  --game.count;
+  last_value = 0;
+  return true;
+}
+
+void apply_rule() {
+  const int rule = settings.rule;
+  if (rule == game.applied_rule) return;
+  pattern_radius = rule == 0 ? 4 : 5;
+  log_line("MESSAGE Rule %s", rule == 0 ? "Gomoku (Freestyle)" : rule == 1 ? "Gomoku (Standard)" : "Renju");
+  rebuild_position(rule);
+  game.applied_rule = rule;
+  if (game.first_build_pending) {
+    decision_start -= 200;  // the first table build of the process counts as thinking time
+    game.first_build_pending = 0;
+  }
+}
+
+void show_forbidden() {
+  if (settings.rule != 2) return;
+  if (game.applied_rule != 2) {
+    pattern_radius = 5;
+    rebuild_position(2);
+    game.applied_rule = 2;
+  }
+  LineBuilder line;
+  line_begin(line);
+  line_append(line, "FORBID ");
+  for (int x = 0; x < game.board_size; ++x)
+    for (int y = 0; y < game.board_size; ++y)
+      if (is_forbidden(x, y)) line_append(line, "%02d%02d", x, y);
+  line_append(line, ".");
+  line_finish(line);
+}
+
+void block_cell(int x, int y) { block_grid[x][y] = 1; }
+
+void clear_block_grid() {
+  for (auto& row : block_grid)
+    for (auto& cell : row) cell = 0;
+}
+
+}  // namespace zerin

@@ -1,0 +1,36 @@
+// Per-ply candidate lists, visit stamps and principal-variation lines of the search.
+// The threat analysis borrows the list of a ply as scratch space.
+#pragma once
+
+#include <cstdint>
+
+#include "board/constants.h"
+
+namespace zerin {
+
+struct Candidate {
+  int32_t score;
+  int16_t x;
+  int16_t y;
+};
+
+// Plies: a ply's index grows by one per stone on the board beyond the game record, so
+// it never exceeds the number of cells; one more covers a node on a full board.
+constexpr int MAX_PLIES = MAX_CELLS + 2;
+// The general stage may append a cell once per pass (three passes), on top of which the
+// threat stages add a few entries.
+constexpr int LIST_CAPACITY = 3 * MAX_CELLS + 8;
+// Entry 0's score is the line's length; moves from entry 1.
+constexpr int PV_CAPACITY = MAX_CELLS + 2;
+
+extern Candidate candidate_lists[MAX_PLIES][LIST_CAPACITY];
+extern uint64_t ply_visits[MAX_PLIES];
+extern uint64_t visit_stamps[MAX_PLIES][MAX_CELLS];
+extern Candidate pv_table[MAX_PLIES][PV_CAPACITY];
+
+void clear_visit_stamps();
+
+// The scratch list for the remaining depth a of the current iteration.
+inline Candidate* scratch_list(int iteration, int a) { return candidate_lists[iteration - a]; }
+
+}  // namespace zerin
