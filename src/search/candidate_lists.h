@@ -14,9 +14,10 @@ struct Candidate {
   int16_t y;
 };
 
-// Plies: a ply's index grows by one per stone on the board beyond the game record, so
-// it never exceeds the number of cells; one more covers a node on a full board.
-constexpr int MAX_PLIES = MAX_CELLS + 2;
+// Plies: a ply's index grows by one per stone placed beyond the game record (and by a
+// few more per internal deepening step), so the searches stay far below this; they
+// also guard against reaching it.
+constexpr int MAX_PLIES = MAX_CELLS + 64;
 // The general stage may append a cell once per pass (three passes), on top of which the
 // threat stages add a few entries.
 constexpr int LIST_CAPACITY = 3 * MAX_CELLS + 8;
@@ -30,7 +31,15 @@ extern Candidate pv_table[MAX_PLIES][PV_CAPACITY];
 
 void clear_visit_stamps();
 
-// The scratch list for the remaining depth a of the current iteration.
-inline Candidate* scratch_list(int iteration, int a) { return candidate_lists[iteration - a]; }
+// The scratch list for the remaining depth a of the current iteration (the last list
+// stands in for any deeper index).
+inline Candidate* scratch_list(int iteration, int a) {
+  const int index = iteration - a;
+  return candidate_lists[index < MAX_PLIES ? index : MAX_PLIES - 1];
+}
+
+// Stable ascending sort by score: equal scores keep the order they were generated in.
+// Allocation-free (insertion sort for short lists, merging through a buffer otherwise).
+void sort_candidates(Candidate* list, int count);
 
 }  // namespace zerin

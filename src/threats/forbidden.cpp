@@ -1,7 +1,104 @@
 #include "threats/forbidden.h"
 
+#include "board/board.h"
+#include "board/bookkeeping.h"
+#include "board/patterns.h"
+
 namespace zerin {
 
-int is_forbidden(int, int) { return 0; }
+namespace {
+
+inline int black_code(int x, int y, int d) { return dir_shapes[x][y][d].code[0]; }
+
+// First cell from (x, y) + step that does not hold a black stone.
+inline void walk_black(int& x, int& y, int dx, int dy) {
+  x += dx;
+  y += dy;
+  while (on_board(x, y) && board.cells[x][y] == 1) {
+    x += dx;
+    y += dy;
+  }
+}
+
+// Both ends of the black run through (x, y) along d could complete a five: the only
+// way a single four-code direction can hide two fours.
+bool line_check(int x, int y, int d) {
+  for (int sign = 1; sign >= -1; sign -= 2) {
+    int cx = x, cy = y;
+    walk_black(cx, cy, sign * DIR_DX[d], sign * DIR_DY[d]);
+    if (!on_board(cx, cy) || black_code(cx, cy, d) < SHAPE_FOUR) return false;
+  }
+  return true;
+}
+
+// A completing cell counts when it has the wanted code with the trial stone in place
+// and is itself playable.
+bool end_counts(int x, int y, int d, int wanted) {
+  return on_board(x, y) && black_code(x, y, d) == wanted && !is_forbidden(x, y);
+}
+
+int full_test(int x, int y, const int* codes, int first, int last) {
+  place_stone_light(x, y, 1);
+  int threes = 0, fours = 0;
+  for (int d = first; d <= last; ++d) {
+    const int code = codes[d];
+    if (code < SHAPE_SPLIT_THREE || code > SHAPE_OPEN_FOUR) continue;
+    const int dx = DIR_DX[d], dy = DIR_DY[d];
+    if (code <= SHAPE_OPEN_THREE) {
+      // A three counts when one of its extension cells makes a real straight four.
+      for (int sign = 1; sign >= -1; sign -= 2) {
+        int cx = x, cy = y;
+        walk_black(cx, cy, sign * dx, sign * dy);
+        if (end_counts(cx, cy, d, SHAPE_OPEN_FOUR)) {
+          ++threes;
+          break;
+        }
+      }
+    } else {
+      for (int sign = 1; sign >= -1; sign -= 2) {
+        int cx = x, cy = y;
+        walk_black(cx, cy, sign * dx, sign * dy);
+        if (end_counts(cx, cy, d, SHAPE_FIVE)) {
+          ++fours;
+          if (code == SHAPE_OPEN_FOUR) break;  // both ends of a straight four are one four
+        }
+      }
+    }
+  }
+  remove_stone_light(x, y, 1);
+  return threes >= 2 || fours >= 2;
+}
+
+}  // namespace
+
+int is_forbidden(int x, int y) {
+  int codes[4];
+  bool overline = false;
+  int threats = 0, first = -1, last = -1;
+  for (int d = 0; d < 4; ++d) {
+    const int code = black_code(x, y, d);
+    codes[d] = code;
+    if (code == SHAPE_FIVE) return 0;  // an exact five is never forbidden
+    if (code == SHAPE_OVERLINE) {
+      overline = true;
+    } else if (code >= SHAPE_SPLIT_THREE && code <= SHAPE_OPEN_FOUR) {
+      ++threats;
+      if (first < 0) first = d;
+      last = d;
+    }
+  }
+  if (overline) return 1;
+  if (threats == 0) return 0;
+  if (threats == 1) {
+    const int code = codes[first];
+    if (code != SHAPE_FOUR && code != SHAPE_FOUR_OPEN_END) return 0;
+    if (!line_check(x, y, first)) return 0;
+  } else if (threats == 2) {
+    const int a = codes[first], b = codes[last];
+    const bool same_kind = (a >= SHAPE_FOUR && b >= SHAPE_FOUR) || (a <= SHAPE_OPEN_THREE && b <= SHAPE_OPEN_THREE);
+    if (!same_kind && !line_check(x, y, a >= SHAPE_FOUR ? first : last)) return 0;
+  }
+  return full_test(x, y, codes, first, last);
+}
 
 }  // namespace zerin

@@ -1,0 +1,115 @@
+#include "threats/collectors.h"
+
+#include "board/board.h"
+#include "board/bookkeeping.h"
+#include "board/patterns.h"
+#include "threats/forbidden.h"
+
+namespace zerin {
+
+namespace {
+
+// Walks the rows word and, per row, the word row_word(x).
+template <typename RowWord>
+int collect_cells(Candidate* list, int32_t rows, RowWord row_word) {
+  int n = 0;
+  uint32_t r = static_cast<uint32_t>(rows);
+  while (r != 0) {
+    const int x = __builtin_ctz(r);
+    uint32_t w = static_cast<uint32_t>(row_word(x));
+    while (w != 0) {
+      list[n].x = static_cast<int16_t>(x);
+      list[n].y = static_cast<int16_t>(__builtin_ctz(w));
+      ++n;
+      w &= w - 1;
+    }
+    r &= r - 1;
+  }
+  return n;
+}
+
+int collect_kind(Candidate* list, int kind, int player) {
+  const int p = player - 1;
+  const int32_t* rows = threat_sets.row_mask[kind][p];
+  return collect_cells(list, threat_sets.set_rows[kind][p], [rows](int x) { return rows[x]; });
+}
+
+}  // namespace
+
+int collect_five_points(Candidate* list, int player) { return collect_kind(list, FIVE_POINTS, player); }
+int collect_open_four_points(Candidate* list, int player) { return collect_kind(list, OPEN_FOUR_POINTS, player); }
+int collect_four_points(Candidate* list, int player) { return collect_kind(list, FOUR_POINTS, player); }
+int collect_three_points(Candidate* list, int player) { return collect_kind(list, THREE_POINTS, player); }
+int collect_double_threat_points(Candidate* list, int player) {
+  return collect_kind(list, DOUBLE_THREAT_POINTS, player);
+}
+
+int collect_plain_threat_points(Candidate* list, int player) {
+  const int p = player - 1;
+  const ThreatSets& t = threat_sets;
+  return collect_cells(list, t.set_rows[FOUR_POINTS][p] | t.set_rows[THREE_POINTS][p], [&t, p](int x) {
+    return (t.row_mask[FOUR_POINTS][p][x] | t.row_mask[THREE_POINTS][p][x]) & ~t.row_mask[DOUBLE_THREAT_POINTS][p][x];
+  });
+}
+
+int defence_points(Candidate* list, int a, int x, int y) {
+  int d = 0;
+  while (d < 3 && dir_shapes[x][y][d].code[a - 1] != SHAPE_OPEN_FOUR) ++d;
+  int dx = DIR_DX[d], dy = DIR_DY[d];
+  auto holds = [a](int cx, int cy) { return on_board(cx, cy) && board.cells[cx][cy] == a; };
+  auto write = [list](int i, int cx, int cy) {
+    list[i].x = static_cast<int16_t>(cx);
+    list[i].y = static_cast<int16_t>(cy);
+  };
+  if (holds(x + dx, y + dy) && holds(x - dx, y - dy)) {
+    // The point lies inside the group: the two ends of the straight four it would make.
+    for (int i = 0; i < 2; ++i) {
+      const int sx = i == 0 ? dx : -dx, sy = i == 0 ? dy : -dy;
+      int cx = x + sx, cy = y + sy;
+      while (on_board(cx + sx, cy + sy) && board.cells[cx][cy] != 0) {
+        cx += sx;
+        cy += sy;
+      }
+      write(i, cx, cy);
+    }
+    return 2;
+  }
+  if (holds(x - dx, y - dy)) {
+    dx = -dx;
+    dy = -dy;
+  }
+  const int fx = x + 4 * dx, fy = y + 4 * dy;
+  if (dir_shapes[fx][fy][d].code[a - 1] == SHAPE_OPEN_FOUR && !(board_rule == 2 && a == 1 && is_forbidden(fx, fy)))
+    return 0;  // the far end is an open-four point of its own
+  write(0, fx, fy);
+  write(1, x - dx, y - dy);
+  return 2;
+}
+
+int star_count(int x, int y, int player, const int32_t* excluded_rows) {
+  const int p = player - 1;
+  int count = 0;
+  for (int r = -3; r <= 3; ++r) {
+    const int row = x + r;
+    if (row < 0 || row >= game.height) continue;
+    int mask, shift;
+    if (r == -3 || r == 3) {
+      mask = 73;  // columns y-3, y, y+3
+      shift = y - 3;
+    } else if (r == 0) {
+      mask = 127;  // columns y-3 .. y+3
+      shift = y - 3;
+    } else {
+      mask = 31;  // columns y-2 .. y+2
+      shift = y - 2;
+    }
+    const uint32_t placed = shift >= 0 ? static_cast<uint32_t>(mask) << shift : static_cast<uint32_t>(mask) >> -shift;
+    uint32_t cells = static_cast<uint32_t>(threat_sets.row_mask[FIVE_POINTS][p][row] |
+                                           threat_sets.row_mask[OPEN_FOUR_POINTS][p][row]);
+    if (excluded_rows != nullptr) cells &= ~static_cast<uint32_t>(excluded_rows[row]);
+    count += bit_count(cells & placed);
+  }
+  return count;
+}
+
+}  // namespace zerin
