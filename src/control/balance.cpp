@@ -1,0 +1,205 @@
+// Balance searches: the move, or move pair, whose searched value lies closest to a
+// target value for the side to move.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/board.h"
+#include "control/context.h"
+#include "control/drivers.h"
+#include "control/limits.h"
+#include "control/search_thread.h"
+#include "protocol/game_record.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+#include "search/node_search.h"
+#include "threats/evaluation.h"
+
+namespace zerin {
+
+namespace {
+
+constexpr int FULL_WINDOW = 10000000;
+constexpr int NARROW_LIST = 32;  // below this many entries the window narrows around the target
+
+struct BalanceEntry {
+  int32_t score;  // distance of the resulting value from the target
+  int16_t x1, y1, x2, y2;
+};
+
+// Every ordered pair of cells fits; kept off the stack.
+BalanceEntry entries[MAX_CELLS * MAX_CELLS];
+uint8_t near_mask[MAX_SIDE][MAX_SIDE];
+
+struct BalanceRun {
+  bool two;     // balance_two: a move of the side and a reply of the opponent
+  int side;
+  int target;   // B
+  int count;    // list length
+};
+
+void build_near_mask() {
+  std::memset(near_mask, 0, sizeof near_mask);
+  const int n = game.board_size;
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y) {
+      if (board.cells[x][y] != 0) continue;
+      for (int sx = std::max(0, x - 3); sx <= std::min(n - 1, x + 3) && !near_mask[x][y]; ++sx)
+        for (int sy = std::max(0, y - 3); sy <= std::min(n - 1, y + 3); ++sy)
+          if (board.cells[sx][sy] != 0) {
+            near_mask[x][y] = 1;
+            break;
+          }
+    }
+}
+
+inline bool free_cell(int x, int y) { return board.cells[x][y] == 0 && !block_grid[x][y]; }
+
+int collect_single_moves(const BalanceRun& run) {
+  const int opp = run.side ^ 3;
+  int n = 0;
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y) {
+      if (!free_cell(x, y) || !(near_mask[x][y] || game.count == 0)) continue;
+      place_stone(x, y, run.side);
+      const int score = std::abs(-evaluate_position(0, opp) - run.target);
+      remove_stone(x, y, run.side);
+      entries[n++] = BalanceEntry{score, static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0};
+    }
+  return n;
+}
+
+int collect_move_pairs(const BalanceRun& run) {
+  const int opp = run.side ^ 3;
+  int n = 0;
+  for (int x1 = 0; x1 < game.height; ++x1)
+    for (int y1 = 0; y1 < game.width; ++y1) {
+      if (!free_cell(x1, y1)) continue;
+      place_stone(x1, y1, run.side);
+      for (int x2 = 0; x2 < game.height; ++x2)
+        for (int y2 = 0; y2 < game.width; ++y2) {
+          if (!free_cell(x2, y2)) continue;
+          const int conditions = (std::abs(x1 - x2) <= 3 && std::abs(y1 - y2) <= 3) + near_mask[x1][y1] +
+                                 near_mask[x2][y2] + (game.count == 0);
+          if (conditions < 2) continue;
+          place_stone(x2, y2, opp);
+          const int score = std::abs(evaluate_position(0, run.side) - run.target);
+          remove_stone(x2, y2, opp);
+          entries[n++] = BalanceEntry{score, static_cast<int16_t>(x1), static_cast<int16_t>(y1),
+                                      static_cast<int16_t>(x2), static_cast<int16_t>(y2)};
+        }
+      remove_stone(x1, y1, run.side);
+    }
+  return n;
+}
+
+void make_entry(const BalanceRun& run, const BalanceEntry& e) {
+  place_stone(e.x1, e.y1, run.side);
+  if (run.two) place_stone(e.x2, e.y2, run.side ^ 3);
+}
+
+void unmake_entry(const BalanceRun& run, const BalanceEntry& e) {
+  if (run.two) remove_stone(e.x2, e.y2, run.side ^ 3);
+  remove_stone(e.x1, e.y1, run.side);
+}
+
+// Distance from the target of the value for the side that made the first move.
+inline int distance(const BalanceRun& run, int v) { return std::abs((run.two ? v : -v) - run.target); }
+
+int search_entry(const BalanceRun& run, int d, int i, int n) {
+  const int searcher = run.two ? run.side : run.side ^ 3;
+  if (n >= NARROW_LIST || i == 0) return distance(run, search_node(d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+  const int t = entries[0].score;
+  const int alpha = run.two ? run.target - t : -run.target - t;
+  const int beta = run.two ? run.target + t : t - run.target;
+  int score = distance(run, search_node(d, alpha, beta, searcher, 0));
+  if (score == t) score = t + 1;
+  if (score < t) {
+    score = distance(run, search_node(d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+    if (score == t) score = t + 1;
+  }
+  return score;
+}
+
+void sort_entries(int n) {
+  std::stable_sort(entries, entries + n, [](const BalanceEntry& a, const BalanceEntry& b) { return a.score < b.score; });
+}
+
+int shrink(int n, int d) {
+  if (n >= NARROW_LIST) {
+    if (d <= 4) return std::min(n, 1024 >> (d - 1));
+    return std::max(31, static_cast<int>(0.6 * n));
+  }
+  if (entries[0].score > 16 || n <= 4) return n;
+  const int next = n > 16 ? n - 3 : n >= 9 ? n - 2 : n - 1;
+  return next < 5 ? 4 : next;
+}
+
+void balance_line(const BalanceRun& run, const char* label, int depth, int elapsed) {
+  const BalanceEntry& e = entries[0];
+  LineBuilder line;
+  line_begin(line);
+  line_append(line, "MESSAGE DETAIL %sDEPTH:%d-%d |VAL%+d|:%d TIME:%dms NODE:%dm [%d,%c]", label, depth,
+              depth - min_remaining_depth, -run.target, std::min(e.score, 10000), elapsed,
+              static_cast<int>(node_count / 1000000), game.height - e.x1, 'A' + e.y1);
+  if (run.two) line_append(line, "[%d,%c]", game.height - e.x2, 'A' + e.y2);
+  line_finish(line);
+}
+
+void run_balance(bool two) {
+  BalanceRun run;
+  run.two = two;
+  run.side = game.count % 2 + 1;
+  run.target = std::max(-2000, std::min(2000, static_cast<int>(current_balance_target())));
+  compute_turn_limit(false);
+  node_count = 0;
+  expanded_count = 0;
+  tried_sum = 0.0;
+  min_remaining_depth = 0;
+  decision_start = clock_ms();
+  abort_flag = 0;
+  apply_rule();
+  apply_hash_size();
+  build_near_mask();
+  run.count = two ? collect_move_pairs(run) : collect_single_moves(run);
+  sort_entries(run.count);
+
+  int n = run.count;
+  int d = 1;
+  for (; n > 0 && balance_may_start_iteration(d); ++d) {
+    iteration_depth = d;
+    bool aborted = false;
+    for (int i = 0; i < n; ++i) {
+      make_entry(run, entries[i]);
+      const int score = search_entry(run, d, i, n);
+      unmake_entry(run, entries[i]);
+      if (abort_flag) {
+        aborted = true;
+        break;
+      }
+      entries[i].score = score;
+      if (score < entries[0].score) std::swap(entries[i], entries[0]);
+      if (n < NARROW_LIST && entries[0].score == 0) break;
+    }
+    if (aborted) break;
+    sort_entries(n);
+    n = shrink(n, d);
+    balance_line(run, "", d, clock_ms() - decision_start);
+  }
+  decision_start = clock_ms() - decision_start;
+  iteration_depth = d - 1;
+  last_value = 0;
+  if (run.count == 0) {
+    log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm", iteration_depth,
+             iteration_depth - min_remaining_depth, -run.target, decision_start, static_cast<int>(node_count / 1000000));
+    return;
+  }
+  balance_line(run, "(BALANCE) ", iteration_depth, decision_start);
+}
+
+}  // namespace
+
+void balance_one() { run_balance(false); }
+void balance_two() { run_balance(true); }
+
+}  // namespace zerin

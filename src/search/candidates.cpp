@@ -1,0 +1,282 @@
+#include "search/candidates.h"
+
+#include "board/board.h"
+#include "board/bookkeeping.h"
+#include "board/hash_tables.h"
+#include "board/patterns.h"
+#include "control/context.h"
+#include "protocol/game_record.h"
+#include "protocol/settings.h"
+#include "threats/collectors.h"
+#include "threats/evaluation.h"
+#include "threats/forbidden.h"
+
+namespace zerin {
+
+namespace {
+
+constexpr double FACTOR_UNSET = 1000.0;
+
+// Offset weight by distance to the nearest edge.
+constexpr int16_t edge_weight_of_distance(int distance) {
+  return distance <= 1 ? 40 : distance == 2 ? 32 : distance == 3 ? 26 : distance == 4 ? 20 : 15;
+}
+
+inline int edge_distance(int v, int size) { return v < size - 1 - v ? v : size - 1 - v; }
+
+inline int edge_weight(int x, int y) {
+  const int i = edge_distance(x, game.height), j = edge_distance(y, game.width);
+  return edge_weight_of_distance(i < j ? i : j);
+}
+
+inline void append(Candidate* list, int& n, int x, int y) {
+  list[n].x = static_cast<int16_t>(x);
+  list[n].y = static_cast<int16_t>(y);
+  ++n;
+}
+
+inline bool qualifies(const SearchNode& node, int x, int y) {
+  if (board.cells[x][y] != 0 || stamped(node.ply, x, y)) return false;
+  return !(node.root && block_grid[x][y]);
+}
+
+// Bits of positions lo..hi in a direction-0 line word.
+inline uint64_t row_span(int lo, int hi) {
+  return ((uint64_t{1} << (2 * (hi - lo + 1))) - 1) << (2 * lo + 8);
+}
+
+inline bool cell_has_stone(int x, int y) { return on_board(x, y) && board.cells[x][y] != 0; }
+
+int general_stage(SearchNode& node) {
+  Candidate* list = node.list;
+  const int s = node.side - 1, o = 2 - node.side;
+  const int caution = settings.caution_factor;
+  int n = 0;
+  bool strong = false;
+  // First pass: cells on two or more lines that already carry a two of one player.
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y) {
+      if (!qualifies(node, x, y)) continue;
+      const CellSummary& c = cell_summaries[x][y];
+      if (c.value_sum[s] > 7 || c.value_sum[o] > 8) strong = true;
+      int black = 0, white = 0;
+      for (int d = 0; d < 4; ++d) {
+        black += dir_shapes[x][y][d].code[0] >= 3;
+        white += dir_shapes[x][y][d].code[1] >= 3;
+      }
+      if (black >= 2 || white >= 2) append(list, n, x, y);
+    }
+  if (!node.root) {
+    if (n > 0 && node.ply >= 2 && node.alpha > -DECIDED_BOUND && !node.pv && caution < 3) return n;
+    if (node.accepted >= 1 && node.ply >= 2 && node.tdepth <= 4 && !node.pv && caution <= 2) return n;
+  }
+  // Second pass: cells of some value near a stone.
+  if (strong) {
+    const bool square_test = !node.root || caution == 0;
+    for (int x = 0; x < game.height; ++x)
+      for (int y = 0; y < game.width; ++y) {
+        if (!qualifies(node, x, y)) continue;
+        const CellSummary& c = cell_summaries[x][y];
+        if ((c.value_sum[s] > 7 || c.value_sum[o] > 8) && (!square_test || area_has_stone(x, y, false)))
+          append(list, n, x, y);
+      }
+    if (n > 0) {
+      if (node.root) {
+        if (caution == 0) return n;
+      } else if (caution == 0 || node.ply >= 2 || (node.accepted + n > 10 && !node.pv) || node.accepted + n > 18) {
+        return n;
+      }
+    }
+  }
+  // Third pass: every cell near a stone.
+  const bool star = node.root && node.accepted <= 18 && caution != 0;
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y)
+      if (qualifies(node, x, y) && area_has_stone(x, y, star)) append(list, n, x, y);
+  // Fourth pass (root): nothing near any stone, e.g. an empty board.
+  if (node.root && node.accepted == 0 && n == 0)
+    for (int x = 0; x < game.height; ++x)
+      for (int y = 0; y < game.width; ++y)
+        if (qualifies(node, x, y)) append(list, n, x, y);
+  return n;
+}
+
+int open_four_defence(SearchNode& node, int* phase) {
+  Candidate* list = node.list;
+  const int side = node.side, opp = side ^ 3;
+  const int n = collect_open_four_points(list, opp);
+  if (n == 0) return 0;
+  int chosen = 0;
+  bool all_forbidden = false;
+  if (board_rule == 2 && side == 2) {
+    while (chosen < n && is_forbidden(list[chosen].x, list[chosen].y)) ++chosen;
+    if (chosen == n) {
+      all_forbidden = true;
+      chosen = 0;
+    }
+  }
+  int m = n + defence_points(list + n, opp, list[chosen].x, list[chosen].y);
+  m += collect_four_points(list + m, side);
+  *phase = all_forbidden ? STAGE_OPEN_FOUR_DEFENCE : STAGE_DEFENCE_ONLY;
+  return m;
+}
+
+double evaluation_factor(SearchNode& node) {
+  if (node.cached_eval == NO_VALUE) node.cached_eval = evaluate_position(node.depth - 1, node.side);
+  const int ev = node.cached_eval;
+  if (ev >= 600) return 0.0;
+  if (ev >= 500) return 0.1;
+  if (ev >= 400) return 0.2;
+  if (ev >= 300) return 0.4;
+  if (ev >= 200) return 0.6;
+  double f = ev >= 100 ? 0.8 : ev <= -500 ? 1.8 : ev <= -300 ? 1.6 : ev <= -200 ? 1.3 : ev <= -100 ? 1.1 : 1.0;
+  const int s = node.side - 1;
+  if (room_total[s] <= room_total[1 - s]) f += 0.1;
+  return f;
+}
+
+int threat_class(int x, int y, int side) {
+  const int s = side - 1;
+  const int v = cell_summaries[x][y].value_sum[s];
+  if (v < 158) return 0;
+  int d3 = 0;
+  for (int d = 0; d < 4; ++d) d3 += dir_shapes[x][y][d].code[s] >= 3;
+  const int u = star_threat_count(x, y, side);
+  if (v < 256) {
+    if (d3 <= 1 || u <= 4) return 1;
+    if ((d3 >= 3 && u > 6) || u > 8) return ((d3 >= 3 && u > 10) || (d3 == 4 && u > 8)) ? 4 : 3;
+    return 2;
+  }
+  if (v < 262 && u <= 2) return 1;
+  if (v < 279 || u <= 2) return 2;
+  return ((d3 == 4 && u > 6) || (d3 >= 3 && u > 8)) ? 4 : 3;
+}
+
+int value_offset(int x, int y, int cls, SearchNode& node) {
+  const int s = node.side - 1;
+  bool any_four = false, any_three = false;
+  for (int d = 0; d < 4; ++d) {
+    const int c = dir_shapes[x][y][d].code[s];
+    if (c >= 9) any_four = true;
+    if (c >= 7) any_three = true;
+  }
+  int e;
+  if (any_four)
+    e = cls == 1 ? -40 : cls == 2 ? -5 : 0;
+  else if (any_three)
+    e = cls == 1 ? -10 : cls == 2 ? -2 : 0;
+  else
+    e = 0;
+  const int k = edge_weight(x, y);
+  int w = e * k / 40;
+  if (w != 0 && k >= 20) {
+    const int rm = cell_summaries[x][y].room_sum[s];
+    if (rm < 18) {
+      w = static_cast<int>(w * 1.1);
+      if (rm < 15) {
+        w = static_cast<int>(w * 1.1);
+        if (rm < 12) w = static_cast<int>(w * 1.3);
+      }
+    }
+    if (rm > 22) w = static_cast<int>(w * 0.9);
+    if (node.factor == FACTOR_UNSET) node.factor = evaluation_factor(node);
+    w = static_cast<int>(w * node.factor);
+  }
+  return w;
+}
+
+}  // namespace
+
+void init_search_node(SearchNode& node, int depth, int alpha, int beta, int side, int ext, bool root) {
+  node.depth = depth;
+  node.alpha = alpha;
+  node.beta = beta;
+  node.side = side;
+  node.tdepth = depth + (ext >> 1);
+  node.ply = iteration_depth - depth;
+  node.pv = root || beta != alpha + 1;
+  node.root = root;
+  node.accepted = 0;
+  node.list = candidate_lists[node.ply];
+  node.cached_eval = NO_VALUE;
+  node.factor = FACTOR_UNSET;
+}
+
+bool area_has_stone(int x, int y, bool star) {
+  const int lo = y - 2 < 0 ? 0 : y - 2;
+  const int hi = y + 2 < game.width ? y + 2 : game.width - 1;
+  const uint64_t span = row_span(lo, hi);
+  for (int r = x - 2; r <= x + 2; ++r)
+    if (r >= 0 && r < game.height && (board.lines[0][r] & span) != 0) return true;
+  if (!star) return false;
+  return cell_has_stone(x, y - 3) || cell_has_stone(x, y + 3) || cell_has_stone(x - 3, y - 3) ||
+         cell_has_stone(x - 3, y) || cell_has_stone(x - 3, y + 3) || cell_has_stone(x + 3, y - 3) ||
+         cell_has_stone(x + 3, y) || cell_has_stone(x + 3, y + 3);
+}
+
+int table_moves(SearchNode& node) {
+  int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
+  probe_table(1, node.alpha, node.beta, node.side, static_cast<uint32_t>(board.hash_key),
+              static_cast<uint32_t>(board.hash_key >> 32), xs, ys, 3);
+  int n = 0;
+  for (int i = 0; i < 3; ++i)
+    if (xs[i] != -1 && on_board(xs[i], ys[i]) && board.cells[xs[i]][ys[i]] == 0) append(node.list, n, xs[i], ys[i]);
+  return n;
+}
+
+int next_batch(SearchNode& node, int* phase) {
+  Candidate* list = node.list;
+  const int side = node.side, opp = side ^ 3;
+  for (int stage = *phase; stage <= STAGE_GENERAL; ++stage) {
+    int n = 0;
+    *phase = stage;
+    switch (stage) {
+      case STAGE_OWN_DOUBLE: n = collect_double_threat_points(list, side); break;
+      case STAGE_OPEN_FOUR_DEFENCE: n = open_four_defence(node, phase); break;
+      case STAGE_OPP_DOUBLE: n = collect_double_threat_points(list, opp); break;
+      case STAGE_OWN_THREATS: n = collect_plain_threat_points(list, side); break;
+      case STAGE_OPP_THREATS: n = collect_plain_threat_points(list, opp); break;
+      default: n = general_stage(node); break;
+    }
+    if (n > 0) return n;
+  }
+  *phase = STAGE_END;
+  return 0;
+}
+
+int score_batch(SearchNode& node, int count) {
+  const int s = node.side - 1, o = 2 - node.side;
+  const bool black_renju = board_rule == 2 && node.side == 1;
+  uint64_t* stamps = visit_stamps[node.ply];
+  const uint64_t visit = ply_visits[node.ply];
+  int accepted = 0;
+  for (int i = 0; i < count; ++i) {
+    Candidate& c = node.list[i];
+    const int x = c.x, y = c.y;
+    if (stamps[x * MAX_SIDE + y] == visit || (black_renju && is_forbidden(x, y)) ||
+        (node.root && block_grid[x][y])) {
+      c.score = SKIP_SCORE;
+      continue;
+    }
+    stamps[x * MAX_SIDE + y] = visit;
+    ++accepted;
+    c.score = -(cell_summaries[x][y].value_sum[s] + (cell_summaries[x][y].value_sum[o] >> 1));
+  }
+  node.accepted += accepted;
+  return accepted;
+}
+
+MoveAttributes move_attributes(int x, int y, SearchNode& node) {
+  MoveAttributes a;
+  a.threat_class = threat_class(x, y, node.side);
+  if (a.threat_class == 0) {
+    a.offset = 0;
+    a.step = 0;
+    return a;
+  }
+  a.offset = value_offset(x, y, a.threat_class, node);
+  a.step = node.pv ? (a.threat_class + 1 < 4 ? a.threat_class + 1 : 4) : a.threat_class;
+  return a;
+}
+
+}  // namespace zerin

@@ -1,0 +1,229 @@
+#include "search/node_search.h"
+
+#include <algorithm>
+
+#include "board/board.h"
+#include "board/bookkeeping.h"
+#include "board/hash_tables.h"
+#include "control/context.h"
+#include "control/limits.h"
+#include "protocol/game_record.h"
+#include "protocol/settings.h"
+#include "search/candidates.h"
+#include "threats/collectors.h"
+#include "threats/evaluation.h"
+#include "threats/forbidden.h"
+#include "threats/four_threat.h"
+
+namespace zerin {
+
+namespace {
+
+constexpr int BOUND_UPPER = 1;
+constexpr int BOUND_LOWER = 2;
+constexpr int BOUND_EXACT = 3;
+
+inline uint32_t key_lo() { return static_cast<uint32_t>(board.hash_key); }
+inline uint32_t key_hi() { return static_cast<uint32_t>(board.hash_key >> 32); }
+
+inline void store_value(int tdepth, int value, int bound, int side) {
+  store_table(tdepth, value, bound, side, -1, -1, -1, -1, -1, -1);
+}
+
+inline void store_best(int tdepth, int value, int bound, int side, const BestMoves& b) {
+  store_table(tdepth, value, bound, side, b.x[0], b.y[0], b.x[1], b.y[1], b.x[2], b.y[2]);
+}
+
+// Shallow null-window nodes stop after enough quiet moves of the later stages.
+bool late_move_cut(int tdepth, int phase, int done) {
+  if (tdepth <= 1) return (phase >= 4 && done >= 10) || (phase >= 5 && done >= 7) || (phase >= 6 && done >= 6);
+  if (tdepth == 2) return (phase >= 4 && done >= 11) || (phase >= 6 && done >= 8);
+  if (tdepth == 3) return phase >= 5 && done >= 11;
+  if (tdepth == 4) return phase >= 6 && done >= 12;
+  return false;
+}
+
+inline bool decided(int v) { return v >= DECIDED_BOUND || v <= -DECIDED_BOUND; }
+
+}  // namespace
+
+void init_best_moves(BestMoves& best) {
+  for (int i = 0; i < 3; ++i) {
+    best.x[i] = best.y[i] = -1;
+    best.rank[i] = NO_VALUE;
+  }
+}
+
+void insert_best_move(BestMoves& best, int x, int y, int g) {
+  int slot;
+  if (g > best.rank[0])
+    slot = 0;
+  else if (g > best.rank[1])
+    slot = 1;
+  else if (g > best.rank[2])
+    slot = 2;
+  else
+    return;
+  for (int i = 2; i > slot; --i) {
+    best.x[i] = best.x[i - 1];
+    best.y[i] = best.y[i - 1];
+    best.rank[i] = best.rank[i - 1];
+  }
+  best.x[slot] = x;
+  best.y[slot] = y;
+  best.rank[slot] = g;
+}
+
+void extend_principal_variation(int ply, int x, int y) {
+  Candidate* line = pv_table[ply];
+  const Candidate* below = pv_table[ply + 1];
+  int length = below[0].score;
+  if (length > PV_CAPACITY - 2) length = PV_CAPACITY - 2;
+  line[1].x = static_cast<int16_t>(x);
+  line[1].y = static_cast<int16_t>(y);
+  for (int i = 1; i <= length; ++i) {
+    line[i + 1].x = below[i].x;
+    line[i + 1].y = below[i].y;
+  }
+  line[0].score = length + 1;
+}
+
+int search_node(int depth, int alpha, int beta, int side, int ext) {
+  const int opp = side ^ 3;
+  const int s = side - 1, o = opp - 1;
+  const int ply = iteration_depth - depth;
+  // No line can run this deep on a 24 by 24 board; the guard keeps the per-ply storage
+  // in bounds whatever the depths.
+  if (ply >= MAX_PLIES - 2) return evaluate_position(depth, side);
+  pv_table[ply][0].score = 0;
+  pv_table[ply][1].x = pv_table[ply][1].y = -1;
+  if (!enter_node()) return 0;
+
+  if (threat_sets.set_rows[FIVE_POINTS][s] != 0) return depth + WIN_VALUE;
+
+  SearchNode node;
+  init_search_node(node, depth, alpha, beta, side, ext, false);
+  BestMoves best_moves;
+  init_best_moves(best_moves);
+  int phase = STAGE_TABLE;
+  int count = 0;
+  if (threat_sets.set_rows[FIVE_POINTS][o] != 0) {
+    // The opponent's five must be blocked: its first five point is the only move.
+    int fx, fy;
+    first_cell(threat_sets.set_rows[FIVE_POINTS][o], threat_sets.row_mask[FIVE_POINTS][o], &fx, &fy);
+    node.list[0].x = static_cast<int16_t>(fx);
+    node.list[0].y = static_cast<int16_t>(fy);
+    count = 1;
+    phase = STAGE_FORCED_BLOCK;
+  } else {
+    if (threat_sets.set_rows[OPEN_FOUR_POINTS][s] != 0) {
+      if (board_rule != 2 || side == 2) return depth + WIN_VALUE;
+      int fx, fy;
+      first_cell(threat_sets.set_rows[OPEN_FOUR_POINTS][s], threat_sets.row_mask[OPEN_FOUR_POINTS][s], &fx, &fy);
+      if (!is_forbidden(fx, fy)) return depth + WIN_VALUE;
+    }
+    if (!node.pv) {
+      int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
+      const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(), key_hi(), xs, ys, 1);
+      if (r != HASH_MISS) return r;
+      best_moves.x[0] = xs[0];
+      best_moves.y[0] = ys[0];
+    }
+    const int r = four_threat_search(depth, side, 0, 0);
+    if (abort_flag) return 0;
+    if (r > 0) {
+      const int value = depth + r - MAX_CELLS;
+      store_value(node.tdepth, value, BOUND_EXACT, side);
+      return value;
+    }
+    if (depth + 2 * (ext / 4) < 1) {
+      const int value = evaluate_position(depth, side);
+      store_value(node.tdepth, value, BOUND_EXACT, side);
+      return value;
+    }
+  }
+
+  ++expanded_count;
+  ++ply_visits[ply];
+  int best = NO_VALUE;
+  int flag = BOUND_UPPER;
+  int done = 0;  // candidates searched so far
+  for (;;) {
+    if (phase == STAGE_TABLE) {
+      count = table_moves(node);
+      if (count == 0 && node.tdepth >= (node.pv ? 6 : 8)) {
+        // Internal iterative deepening: a reduced search leaves moves in the table.
+        const int t = node.pv ? 1 : node.tdepth / 4;
+        const int r = search_node(depth - t - 2, alpha, beta, side, ext);
+        if (abort_flag) return 0;
+        if (r >= beta && r > DECIDED_BOUND) {
+          store_value(node.tdepth, r, BOUND_EXACT, side);
+          return r;
+        }
+        count = table_moves(node);
+      }
+      if (count == 0) {
+        phase = STAGE_OWN_DOUBLE;
+        continue;
+      }
+    } else if (phase != STAGE_FORCED_BLOCK) {
+      count = next_batch(node, &phase);
+      if (count == 0) break;
+    }
+    score_batch(node, count);
+    if (phase != STAGE_TABLE) sort_candidates(node.list, count);
+
+    for (int i = 0; i < count; ++i) {
+      const int x = node.list[i].x, y = node.list[i].y;
+      if (node.list[i].score == SKIP_SCORE) break;
+      const MoveAttributes a = move_attributes(x, y, node);
+      const int w = a.offset;
+      int q = a.step;
+      const int own_value = cell_summaries[x][y].value_sum[s];
+      place_stone(x, y, side);
+      if (node.pv && depth >= (-3 * iteration_depth) / 2 && own_value >= 8 && own_value <= 157) {
+        const int r = four_threat_search(depth - 1, side, 0, 0);
+        if (!abort_flag && r > 0) q = std::min(4, q + 1 + (own_value >= 34 ? 1 : 0));
+      }
+      int v;
+      if (done > 0 && node.pv) {
+        v = w - search_node(depth - 1, w - alpha - 1, w - alpha, opp, ext + q);
+        if (alpha < v && v < beta) v = w - search_node(depth - 1, w - beta, w - alpha, opp, ext + q);
+      } else {
+        v = w - search_node(depth - 1, w - beta, w - alpha, opp, ext + q);
+      }
+      remove_stone(x, y, side);
+      if (abort_flag) return 0;
+
+      if (v > best) best = v;
+      insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
+      if (v >= beta) {
+        store_best(node.tdepth, v, BOUND_LOWER, side, best_moves);
+        tried_sum += done + 1;
+        return v;
+      }
+      if (v > alpha) {
+        alpha = v;
+        node.alpha = v;
+        flag = BOUND_EXACT;
+        extend_principal_variation(ply, x, y);
+      } else if (settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && q <= 1 &&
+                 late_move_cut(node.tdepth, phase, done)) {
+        goto finish;
+      }
+      ++done;
+    }
+    if (phase >= STAGE_GENERAL) break;  // also ends the forced-block and defence-only batches
+    ++phase;
+  }
+
+finish:
+  const int value = best != NO_VALUE ? best : alpha;
+  store_best(node.tdepth, value, flag, side, best_moves);
+  tried_sum += node.accepted;
+  if (node.accepted > 0) return value;
+  if (game.count + ply >= game.width * game.height) return 0;  // full board: a draw
+  return std::max(alpha, -(9999998 + depth));
+}
+
+}  // namespace zerin

@@ -1,0 +1,24 @@
+// The recursive principal-variation alpha-beta search below the root.
+#pragma once
+
+namespace zerin {
+
+// Value of the position for side (fail-soft), or 0 after an abort. A window with
+// beta == alpha + 1 is a null window; ext is the accumulated extension credit.
+int search_node(int depth, int alpha, int beta, int side, int ext);
+
+// Best moves of a node in ranking order, with their ranking values.
+struct BestMoves {
+  int x[3];
+  int y[3];
+  int rank[3];
+};
+
+void init_best_moves(BestMoves& best);
+// Inserts a move by ranking value g; a later move with an equal g does not displace
+// an earlier one.
+void insert_best_move(BestMoves& best, int x, int y, int g);
+// pv_table[ply] becomes (x, y) followed by the line of pv_table[ply + 1].
+void extend_principal_variation(int ply, int x, int y);
+
+}  // namespace zerin
