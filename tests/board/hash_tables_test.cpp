@@ -151,10 +151,10 @@ TEST_F(HashTable, MoveSlotsKeepMostRecentFirstWithoutDuplicates) {
 
 TEST_F(HashTable, LockIsKeyXorCheckWord) {
   board.hash_key = 0x0123456789ABCDE5ull;
-  store(4, 100, 1);
-  store(4, -7, 1);  // upper -7, lower 100: the negative bound is sign-extended
+  store(4, -7, 2);
+  store(4, -3, 2);  // upper -7, lower -3: the lower bound's sign reaches bit 63
   // ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound in 64 bits
-  const uint64_t lock = board.hash_key ^ 0xffffff9000006411ull;
+  const uint64_t lock = board.hash_key ^ 0x0000006ffffffd12ull;
   EXPECT_EQ(slot(0).lock_lo, static_cast<uint32_t>(lock));
   EXPECT_EQ(slot(0).lock_hi, static_cast<uint32_t>(lock >> 32));
   slot(0).upper = -8;
