@@ -1,15 +1,293 @@
 #include "board/hash_tables.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "board/board.h"
+#include "protocol/game_record.h"
+#include "protocol/output.h"
+
 namespace zerin {
 
 int32_t trans_buckets = 524288;
 int32_t threat_buckets = 524288;
 int32_t trans_allocated = 0;
 int32_t threat_allocated = 0;
+int32_t requested_buckets = 524288;
 TransBucket* trans_table[2] = {nullptr, nullptr};
 ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};
 
-void resize_hash_tables() {}
-void clear_hash_tables() {}
+namespace {
+
+// All six tables share one block: the two transposition tables, then the four threat
+// tables, 384 bytes per unit of hash_size when both counts are equal. One block means
+// one request to the system for the whole size, so a size the machine cannot hold is
+// refused as a whole instead of being granted table by table.
+constexpr size_t BLOCK_ALIGN = sizeof(TransBucket);  // buckets start on 128-byte boundaries
+
+void* block_base = nullptr;  // as returned by calloc; null when nothing is allocated
+
+// One bucket per table, for when not even that much can be allocated.
+alignas(BLOCK_ALIGN) unsigned char reserve_block[2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket)];
+
+void release_block() {
+  std::free(block_base);
+  block_base = nullptr;  // the reserve block is never freed
+  trans_table[0] = trans_table[1] = nullptr;
+  for (ThreatBucket*& t : threat_hash) t = nullptr;
+  trans_allocated = threat_allocated = 0;
+}
+
+// A zeroed block for the given counts, or null. The size is worked out in 64 bits
+// (counts are below 2^31, so at most about 2^40 bytes) and refused when size_t cannot
+// hold it.
+void* allocate_block(int32_t trans, int32_t threat) {
+  const uint64_t bytes = 2 * sizeof(TransBucket) * static_cast<uint64_t>(trans) +
+                         4 * sizeof(ThreatBucket) * static_cast<uint64_t>(threat) + BLOCK_ALIGN - 1;
+  if (bytes > std::numeric_limits<size_t>::max()) return nullptr;
+  return std::calloc(static_cast<size_t>(bytes), 1);
+}
+
+void carve_tables(unsigned char* start, int32_t trans, int32_t threat) {
+  const uintptr_t raw = reinterpret_cast<uintptr_t>(start);
+  const uintptr_t aligned = (raw + BLOCK_ALIGN - 1) & ~static_cast<uintptr_t>(BLOCK_ALIGN - 1);
+  trans_table[0] = reinterpret_cast<TransBucket*>(start + (aligned - raw));
+  trans_table[1] = trans_table[0] + trans;
+  threat_hash[0] = reinterpret_cast<ThreatBucket*>(trans_table[1] + trans);
+  for (int k = 1; k < 4; ++k) threat_hash[k] = threat_hash[k - 1] + threat;
+  trans_allocated = trans;
+  threat_allocated = threat;
+}
+
+// The largest power of two below n (n >= 2).
+int32_t power_of_two_below(int32_t n) {
+  int64_t p = 1;
+  while (p * 2 < n) p *= 2;
+  return static_cast<int32_t>(p);
+}
+
+// Sign-extends every field to 64 bits and shifts unsigned, so negative bounds shift
+// without undefined behaviour and the high bits carry the sign as they should.
+uint64_t check_word(const TransEntry& e) {
+  const uint64_t upper = static_cast<uint64_t>(static_cast<int64_t>(e.upper));
+  const uint64_t lower = static_cast<uint64_t>(static_cast<int64_t>(e.lower));
+  const uint64_t depth = static_cast<uint64_t>(static_cast<int64_t>(e.depth));
+  const uint64_t bound = static_cast<uint64_t>(static_cast<int64_t>(e.bound));
+  return ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound;
+}
+
+bool entry_matches(const TransEntry& e, uint64_t key) {
+  const uint64_t lock = static_cast<uint64_t>(e.lock_hi) << 32 | e.lock_lo;
+  return (lock ^ check_word(e)) == key;
+}
+
+void set_lock(TransEntry& e, uint64_t key) {
+  const uint64_t lock = key ^ check_word(e);
+  e.lock_lo = static_cast<uint32_t>(lock);
+  e.lock_hi = static_cast<uint32_t>(lock >> 32);
+}
+
+bool is_mate(int32_t v) { return v >= DECIDED_BOUND || v <= -DECIDED_BOUND; }
+
+// Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
+int32_t wrapping_add(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// Mate values are held relative to the node that stored them: a win found d plies below
+// the root of a depth-n search is stored as if found at the storing node, and reading it
+// back at another node's depth re-expresses it from there.
+int32_t from_stored(int32_t v, int depth) {
+  if (v >= DECIDED_BOUND) return wrapping_add(v, depth);
+  if (v <= -DECIDED_BOUND) return wrapping_add(v, -depth);
+  return v;
+}
+
+int32_t to_stored(int32_t v, int depth) {
+  if (v >= DECIDED_BOUND) return wrapping_add(v, -depth);
+  if (v <= -DECIDED_BOUND) return wrapping_add(v, depth);
+  return v;
+}
+
+TransBucket& bucket_of(int side, uint32_t key_lo) {
+  return trans_table[side - 1][key_lo & static_cast<uint32_t>(trans_allocated - 1)];
+}
+
+void deliver_moves(const TransEntry& e, int* first_bytes, int* second_bytes, int wanted) {
+  const int n = std::min(std::max(wanted, 1), 3);
+  for (int i = 0; i < n; ++i) {
+    first_bytes[i] = e.moves[i][0];
+    second_bytes[i] = e.moves[i][1];
+  }
+}
+
+// Puts the move in front, pushing the others back (the last one falls off), and drops
+// an older copy of it so that no move is listed twice.
+void insert_move(TransEntry& e, int a, int b) {
+  if (a == -1) return;
+  const int8_t ma = static_cast<int8_t>(a), mb = static_cast<int8_t>(b);
+  std::memmove(e.moves[1], e.moves[0], 2 * sizeof e.moves[0]);
+  e.moves[0][0] = ma;
+  e.moves[0][1] = mb;
+  e.move_count = static_cast<int8_t>(std::min(e.move_count + 1, 3));
+  for (int slot : {2, 1}) {
+    if (e.moves[slot][0] == ma && e.moves[slot][1] == mb) {
+      e.moves[slot][0] = e.moves[slot][1] = -1;
+      --e.move_count;
+      return;
+    }
+  }
+}
+
+void write_new_entry(TransEntry& e, uint64_t key, int depth, int32_t value, int bound, int g,
+                     const int (&moves)[3][2]) {
+  e.upper = e.lower = value;
+  e.depth = static_cast<int16_t>(depth);
+  e.generation = static_cast<int16_t>(g);
+  e.bound = static_cast<int8_t>(bound);
+  int count = 0;
+  for (int i = 0; i < 3; ++i) {
+    e.moves[i][0] = static_cast<int8_t>(moves[i][0]);
+    e.moves[i][1] = static_cast<int8_t>(moves[i][1]);
+    if (moves[i][0] != -1) ++count;
+  }
+  e.move_count = static_cast<int8_t>(count);
+  set_lock(e, key);
+}
+
+// e matches the key and e.depth <= depth.
+void merge_into(TransEntry& e, uint64_t key, int depth, int32_t value, int bound,
+                const int (&moves)[3][2]) {
+  for (int i = 2; i >= 0; --i) insert_move(e, moves[i][0], moves[i][1]);
+  const bool exact = e.bound == 3 && e.upper == e.lower;
+  if (depth > e.depth) {
+    e.upper = e.lower = value;
+    e.depth = static_cast<int16_t>(depth);
+    e.bound = static_cast<int8_t>(bound);
+  } else if (bound == 3) {
+    e.upper = e.lower = value;
+    e.bound = 3;
+  } else if (bound == 1 && !exact) {
+    e.upper = std::min(e.upper, value);
+    e.bound |= 1;
+  } else if (bound == 2 && !exact) {
+    e.lower = std::max(e.lower, value);
+    e.bound |= 2;
+  } else {
+    return;
+  }
+  set_lock(e, key);
+}
+
+}  // namespace
+
+void resize_hash_tables() {
+  const int32_t asked_trans = std::max<int32_t>(trans_buckets, 1);
+  const int32_t asked_threat = std::max<int32_t>(threat_buckets, 1);
+  trans_buckets = asked_trans;
+  threat_buckets = asked_threat;
+  if (trans_allocated == asked_trans && threat_allocated == asked_threat) return;
+
+  // The old block goes first so that its memory can serve the new one.
+  release_block();
+  int32_t trans = asked_trans, threat = asked_threat;
+  void* block = allocate_block(trans, threat);
+  while (block == nullptr && (trans > 1 || threat > 1)) {
+    const int32_t cap = power_of_two_below(std::max(trans, threat));
+    trans = std::min(trans, cap);
+    threat = std::min(threat, cap);
+    block = allocate_block(trans, threat);
+  }
+  if (block != nullptr) {
+    block_base = block;
+    carve_tables(static_cast<unsigned char*>(block), trans, threat);
+  } else {
+    std::memset(reserve_block, 0, sizeof reserve_block);
+    carve_tables(reserve_block, 1, 1);
+    trans = threat = 1;
+  }
+  trans_buckets = trans;
+  threat_buckets = threat;
+
+  if (trans != asked_trans || threat != asked_threat) {
+    if (asked_trans == asked_threat && trans == threat)
+      log_line("MESSAGE not enough memory for %d hash buckets, using %d", asked_trans, trans);
+    else
+      log_line("MESSAGE not enough memory for %d/%d hash buckets, using %d/%d", asked_trans,
+               asked_threat, trans, threat);
+  }
+}
+
+void clear_hash_tables() {
+  for (TransBucket* t : trans_table)
+    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(trans_allocated) * sizeof(TransBucket));
+  for (ThreatBucket* t : threat_hash)
+    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(threat_allocated) * sizeof(ThreatBucket));
+}
+
+int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
+                int* first_bytes, int* second_bytes, int wanted) {
+  const uint64_t key = static_cast<uint64_t>(key_hi) << 32 | key_lo;
+  TransBucket& bucket = bucket_of(side, key_lo);
+  for (const TransEntry& e : bucket.entries) {
+    if (!entry_matches(e, key)) continue;
+    const bool upper_mate = is_mate(e.upper);
+    const bool lower_mate = is_mate(e.lower);
+    const int32_t upper = from_stored(e.upper, depth);
+    const int32_t lower = from_stored(e.lower, depth);
+    const bool deep_enough = e.depth >= depth;
+    if (e.upper == e.lower && e.bound == 3 && (upper_mate || deep_enough)) {
+      deliver_moves(e, first_bytes, second_bytes, wanted);
+      return upper;
+    }
+    if ((e.bound & 1) && upper <= alpha && (upper_mate || deep_enough)) {
+      deliver_moves(e, first_bytes, second_bytes, wanted);
+      return upper;
+    }
+    if ((e.bound & 2) && lower >= beta && (lower_mate || deep_enough)) {
+      deliver_moves(e, first_bytes, second_bytes, wanted);
+      return lower;
+    }
+    if (deep_enough || (upper_mate && lower_mate)) deliver_moves(e, first_bytes, second_bytes, wanted);
+    return HASH_MISS;
+  }
+  return HASH_MISS;
+}
+
+void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a, int m2b,
+                 int m3a, int m3b) {
+  const uint64_t key = board.hash_key;
+  const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
+  const int g = game.count;
+  TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
+  TransEntry* victim = &bucket.entries[0];
+  TransEntry* target = nullptr;
+  for (TransEntry& e : bucket.entries) {
+    if (e.bound == 0) {
+      target = &e;
+      break;
+    }
+    if (entry_matches(e, key)) {
+      e.generation = static_cast<int16_t>(g);
+      if (e.depth > depth) return;
+      merge_into(e, key, depth, to_stored(value, depth), bound, moves);
+      return;
+    }
+    // Left from two or more moves ago (or from a position taken back): free to reuse.
+    if (std::abs(e.generation - g) > 1) {
+      target = &e;
+      break;
+    }
+    // Entries of the current move and exact entries are worth keeping; among equals the
+    // shallower one goes.
+    const int score = (victim->generation == g ? 2 : 0) -
+                      (e.generation == g || e.bound == 3 ? 2 : 0) + (e.depth < victim->depth ? 1 : 0);
+    if (score > 0) victim = &e;
+  }
+  if (target == nullptr) target = victim;
+  write_new_entry(*target, key, depth, to_stored(value, depth), bound, g, moves);
+}
 
 }  // namespace zerin

@@ -39,14 +39,28 @@ struct ThreatBucket {
   ThreatEntry entries[2];
 };
 
+// Bucket counts per table. A count need not be a power of two: the bucket of a key is
+// (low 32 bits of the key) & (count - 1), which always stays in bounds.
 extern int32_t trans_buckets;
 extern int32_t threat_buckets;
+// Counts the current arrays were allocated for (0 = nothing allocated yet). After
+// resize_hash_tables they equal trans_buckets and threat_buckets.
 extern int32_t trans_allocated;
 extern int32_t threat_allocated;
+// The hash_size last asked for. When that much memory could not be had the tables hold
+// fewer buckets; remembering the request keeps a refused size from being tried again
+// before every search.
+extern int32_t requested_buckets;
 extern TransBucket* trans_table[2];    // by side - 1
 extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
 
+// When either count differs from its allocated count, frees the tables and allocates
+// all six afresh, zeroed. Counts below 1 are taken as 1. When memory is short the
+// counts drop to smaller powers of two until allocation succeeds, a MESSAGE line names
+// the count used, and trans_buckets / threat_buckets hold what was allocated.
+// Afterwards every table exists.
 void resize_hash_tables();
+// Zeroes every allocated table; skips the ones not allocated yet.
 void clear_hash_tables();
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,

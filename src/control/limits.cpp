@@ -72,8 +72,12 @@ bool search_limit_check() {
 }
 
 void apply_hash_size() {
+  // Compared with the last request rather than with trans_buckets: when memory was short
+  // the tables hold fewer buckets than asked, and that size must not be retried (and
+  // the tables cleared) before every search.
   const int32_t wanted = settings.hash_size;
-  if (wanted == trans_buckets) return;
+  if (wanted == requested_buckets) return;
+  requested_buckets = wanted;
   trans_buckets = wanted;
   threat_buckets = wanted;
   resize_hash_tables();

@@ -1,0 +1,240 @@
+#include "board/hash_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "board/board.h"
+#include "protocol/game_record.h"
+
+using namespace zerin;
+
+namespace {
+
+constexpr int NO[2] = {-1, -1}, A[2] = {3, 4}, B[2] = {5, 6}, C[2] = {7, 8}, D[2] = {9, 10};
+
+// Distinct keys sharing bucket 5 of a 16-bucket table.
+uint64_t key(int i) { return static_cast<uint64_t>(i + 1) << 40 | 0x12340005u; }
+
+class HashTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    use_buckets(16);
+    game.count = 10;
+    board.hash_key = key(0);
+  }
+  void TearDown() override {
+    use_buckets(16);
+    game.count = 0;
+    board.hash_key = 0;
+  }
+  static void use_buckets(int32_t n) {
+    trans_buckets = threat_buckets = n;
+    resize_hash_tables();
+    clear_hash_tables();
+  }
+  // Probe of board.hash_key; moves[i] stays {77, 77} where nothing was written.
+  int probe(int depth, int alpha, int beta, int side = 1, int wanted = 3) {
+    for (auto& m : moves) m[0] = m[1] = 77;
+    int first[3] = {77, 77, 77}, second[3] = {77, 77, 77};
+    const int v = probe_table(depth, alpha, beta, side, static_cast<uint32_t>(board.hash_key),
+                              static_cast<uint32_t>(board.hash_key >> 32), first, second, wanted);
+    for (int i = 0; i < 3; ++i) moves[i][0] = first[i], moves[i][1] = second[i];
+    return v;
+  }
+  static void store(int depth, int value, int bound, const int* m1 = NO, const int* m2 = NO,
+                    const int* m3 = NO, int side = 1) {
+    store_table(depth, value, bound, side, m1[0], m1[1], m2[0], m2[1], m3[0], m3[1]);
+  }
+  static TransEntry& slot(int i) { return trans_table[0][5].entries[i]; }
+  static bool holds(const int8_t (&got)[2], const int* want) { return got[0] == want[0] && got[1] == want[1]; }
+  static bool holds(const int (&got)[2], const int* want) { return got[0] == want[0] && got[1] == want[1]; }
+  bool untouched() const { return moves[0][0] == 77 && moves[1][0] == 77 && moves[2][0] == 77; }
+
+  int moves[3][2];
+};
+
+TEST_F(HashTable, MissesWriteNoMoves) {
+  for (uint64_t k : {key(0), uint64_t{0}}) {  // 0 is the empty board's key
+    board.hash_key = k;
+    EXPECT_EQ(probe(1, -100, 100), HASH_MISS);
+    EXPECT_TRUE(untouched());
+  }
+  store(4, 25, 3, A);
+  EXPECT_EQ(probe(4, 0, 100, 2), HASH_MISS) << "sides have separate tables";
+  board.hash_key = key(1);
+  EXPECT_EQ(probe(1, 0, 100), HASH_MISS);
+  EXPECT_TRUE(untouched());
+}
+
+TEST_F(HashTable, MateValuesAreHeldRelativeToTheStoringDepth) {
+  store(5, 9998900, 3, A);
+  EXPECT_EQ(slot(0).upper, 9998895);
+  EXPECT_EQ(slot(0).lower, 9998895);
+  EXPECT_EQ(probe(5, 0, 1), 9998900);
+  EXPECT_EQ(probe(7, 0, 1), 9998902);  // answers even where the entry is too shallow
+  board.hash_key = key(1);
+  store(5, -9998900, 3);
+  EXPECT_EQ(slot(1).upper, -9998895);
+  EXPECT_EQ(probe(7, 0, 1), -9998902);
+  board.hash_key = key(2);  // just below the bound: an evaluation, so depth matters
+  store(5, 9998847, 3);
+  EXPECT_EQ(probe(5, 0, 1), 9998847);
+  EXPECT_EQ(probe(6, 0, 1), HASH_MISS);
+}
+
+TEST_F(HashTable, BoundsAnswerOutsideTheWindowWhenDeepEnough) {
+  store(4, 30, 1, A);  // upper bound
+  EXPECT_EQ(probe(3, 30, 60), 30);
+  EXPECT_EQ(probe(4, 29, 60), HASH_MISS);
+  EXPECT_TRUE(holds(moves[0], A)) << "deep enough: the move is still delivered";
+  EXPECT_EQ(probe(5, 30, 60), HASH_MISS);
+  EXPECT_TRUE(untouched());
+  board.hash_key = key(1);
+  store(4, 30, 2);  // lower bound
+  EXPECT_EQ(probe(4, 0, 30), 30);
+  EXPECT_EQ(probe(4, 0, 31), HASH_MISS);
+}
+
+TEST_F(HashTable, BoundsMergeAtEqualDepth) {
+  store(4, 50, 2);  // a new entry holds its value in both bounds
+  EXPECT_EQ(slot(0).upper, 50);
+  EXPECT_EQ(slot(0).lower, 50);
+  store(4, 80, 1);  // upper = min(50, 80): exact
+  EXPECT_EQ(slot(0).bound, 3);
+  EXPECT_EQ(probe(4, -100, 100), 50);
+  store(4, 10, 1);  // an exact entry ignores bounds of its depth
+  EXPECT_EQ(probe(4, -100, 100), 50);
+  store(4, 20, 3);
+  EXPECT_EQ(probe(4, -100, 100), 20);
+  store(6, -5, 2);  // a deeper store replaces all
+  EXPECT_EQ(slot(0).depth, 6);
+  EXPECT_EQ(probe(6, -100, -5), -5);
+  EXPECT_EQ(probe(6, -100, -4), HASH_MISS);
+}
+
+TEST_F(HashTable, ShallowerStoreOnlyRefreshesGeneration) {
+  store(6, 40, 3, A);
+  game.count = 11;
+  store(3, -20, 1, B, C);
+  const TransEntry& e = slot(0);
+  EXPECT_EQ(e.generation, 11);
+  EXPECT_EQ(e.depth, 6);
+  EXPECT_EQ(e.lower, 40);
+  EXPECT_EQ(e.bound, 3);
+  EXPECT_EQ(e.move_count, 1);
+  EXPECT_TRUE(holds(e.moves[0], A) && holds(e.moves[1], NO));
+}
+
+TEST_F(HashTable, MoveSlotsKeepMostRecentFirstWithoutDuplicates) {
+  store(4, 0, 3, A);
+  store(4, 0, 3, B);
+  EXPECT_TRUE(holds(slot(0).moves[0], B) && holds(slot(0).moves[1], A));
+  store(5, 0, 3, A);
+  EXPECT_TRUE(holds(slot(0).moves[0], A) && holds(slot(0).moves[1], B) && holds(slot(0).moves[2], NO));
+  EXPECT_EQ(slot(0).move_count, 2);
+  store(5, 0, 3, A);  // the old copy sits in the middle slot and is cleared there
+  EXPECT_TRUE(holds(slot(0).moves[1], NO) && holds(slot(0).moves[2], B));
+  store(5, 0, 3, C, D);  // m1 ends in front
+  EXPECT_TRUE(holds(slot(0).moves[0], C) && holds(slot(0).moves[1], D) && holds(slot(0).moves[2], A));
+  EXPECT_EQ(slot(0).move_count, 3);
+  probe(1, 0, 1, 1, 2);
+  EXPECT_TRUE(holds(moves[1], D) && moves[2][0] == 77);
+
+  board.hash_key = key(1);  // a new entry keeps the moves as passed
+  store(2, 0, 3, NO, B, C);
+  EXPECT_EQ(slot(1).move_count, 2);
+  probe(1, 0, 1);
+  EXPECT_TRUE(holds(moves[0], NO) && holds(moves[1], B) && holds(moves[2], C));
+}
+
+TEST_F(HashTable, LockIsKeyXorCheckWord) {
+  board.hash_key = 0x0123456789ABCDE5ull;
+  store(4, -7, 2);
+  store(4, -3, 2);  // upper -7, lower -3: the lower bound's sign reaches bit 63
+  // ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound in 64 bits
+  const uint64_t lock = board.hash_key ^ 0x0000006ffffffd12ull;
+  EXPECT_EQ(slot(0).lock_lo, static_cast<uint32_t>(lock));
+  EXPECT_EQ(slot(0).lock_hi, static_cast<uint32_t>(lock >> 32));
+  slot(0).upper = -8;
+  EXPECT_EQ(probe(4, 100, 200), HASH_MISS);
+}
+
+// Fills bucket 5 with entries of the given generations, depths and bounds, stores a
+// fifth position at generation 10 and returns the slot it took.
+int victim(const int (&generation)[4], const int (&depth)[4], const int (&bound)[4]) {
+  clear_hash_tables();
+  for (int i = 0; i < 4; ++i) {
+    board.hash_key = key(i);
+    store_table(depth[i], i, bound[i], 1, -1, -1, -1, -1, -1, -1);
+  }
+  TransEntry* e = trans_table[0][5].entries;
+  for (int i = 0; i < 4; ++i) e[i].generation = static_cast<int16_t>(generation[i]);
+  board.hash_key = key(9);
+  store_table(1, 99, 3, 1, -1, -1, -1, -1, -1, -1);
+  int taken = -1;
+  for (int i = 0; i < 4; ++i) {
+    if (e[i].upper == 99) taken = i;
+    else EXPECT_EQ(e[i].upper, i);
+  }
+  return taken;
+}
+
+TEST_F(HashTable, ReplacementByAgeExactnessAndDepth) {
+  EXPECT_EQ(victim({10, 10, 8, 10}, {9, 9, 1, 9}, {3, 3, 3, 3}), 2);  // two moves ago
+  EXPECT_EQ(victim({10, 12, 10, 10}, {1, 9, 1, 1}, {1, 1, 1, 1}), 1);  // moves taken back
+  EXPECT_EQ(victim({10, 10, 9, 10}, {5, 4, 9, 3}, {1, 1, 1, 1}), 2);   // last move's, inexact
+  EXPECT_EQ(victim({10, 10, 10, 10}, {5, 4, 6, 2}, {1, 1, 1, 1}), 3);  // shallowest
+  EXPECT_EQ(victim({10, 10, 10, 10}, {5, 5, 5, 5}, {1, 2, 1, 2}), 0);  // ties keep the first
+  EXPECT_EQ(victim({10, 9, 9, 10}, {5, 5, 5, 5}, {1, 3, 1, 1}), 2);    // exact stays
+}
+
+TEST_F(HashTable, CountThatIsNoPowerOfTwoStaysInBounds) {
+  use_buckets(1000);
+  for (uint32_t lo : {0xFFFFFFFFu, 1000u, 998u, 0x12345678u}) {
+    board.hash_key = static_cast<uint64_t>(lo) * 0x9E3779B1ull << 32 | lo;
+    store(3, 11, 3, A);
+    EXPECT_EQ(probe(3, 0, 1), 11);
+    EXPECT_EQ(trans_table[0][lo & 999].entries[0].upper, 11) << lo;
+  }
+  // The second table follows the first in memory: an overrun would show there.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(trans_table[1]);
+  for (size_t i = 0; i < 1000 * sizeof(TransBucket); ++i) ASSERT_EQ(bytes[i], 0) << i;
+}
+
+TEST_F(HashTable, ResizeReallocatesOnlyChangedCounts) {
+  store(3, 11, 3);
+  resize_hash_tables();
+  EXPECT_EQ(probe(3, 0, 1), 11);
+  trans_buckets = 0;  // counts below 1 would make the mask cover everything
+  threat_buckets = -4;
+  resize_hash_tables();
+  EXPECT_EQ(trans_allocated, 1);
+  EXPECT_EQ(threat_buckets, 1);
+  EXPECT_EQ(probe(3, 0, 1), HASH_MISS) << "new tables come zeroed";
+}
+
+TEST_F(HashTable, AbsurdSizeFallsBackToWhatMemoryHolds) {
+  trans_buckets = threat_buckets = INT32_MAX;  // 768 GiB
+  testing::internal::CaptureStdout();
+  resize_hash_tables();
+  const std::string out = testing::internal::GetCapturedStdout();
+  const int32_t used = trans_buckets;
+  EXPECT_TRUE(threat_buckets == used && trans_allocated == used && threat_allocated == used);
+  ASSERT_TRUE(trans_table[1] != nullptr && threat_hash[3] != nullptr);
+  if (used < INT32_MAX) {
+    EXPECT_EQ(used & (used - 1), 0);
+    EXPECT_EQ(out, "MESSAGE not enough memory for 2147483647 hash buckets, using " +
+                       std::to_string(used) + "\n");
+  }
+  board.hash_key = ~uint64_t{0};  // last bucket
+  store(2, 7, 3);
+  EXPECT_EQ(probe(2, 0, 1), 7);
+  testing::internal::CaptureStdout();
+  resize_hash_tables();  // the size held is not tried again
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(probe(2, 0, 1), 7);
+}
+
+}  // namespace

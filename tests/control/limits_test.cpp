@@ -1,0 +1,244 @@
+#include "control/limits.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "board/board.h"
+#include "board/hash_tables.h"
+#include "control/context.h"
+#include "control/search_thread.h"
+#include "protocol/game_record.h"
+#include "protocol/settings.h"
+
+using namespace zerin;
+
+namespace {
+
+class Limit : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override { reset(); }
+  // Default settings, an empty 15 by 15 board, 30 s per move, just started.
+  static void reset() {
+    settings.timeout_turn = 30000;
+    settings.time_left = 1000000000;
+    settings.max_node = 2000000000;
+    settings.max_depth = 576;
+    game.width = game.height = 15;
+    game.count = 0;
+    stop_flag = abort_flag = 0;
+    node_count = 0;
+    ample_time = false;
+    turn_limit = 30000;
+    decision_start = clock_ms();
+  }
+  static void elapsed(int32_t ms) { decision_start = clock_ms() - ms; }
+};
+
+TEST_F(Limit, TurnLimit) {
+  struct Case {
+    int32_t timeout_turn, time_left, count, turn_limit;
+    bool ample;
+  };
+  const Case cases[] = {
+      {5000, 1000000000, 0, 5000, true},
+      {30000, 64000, 0, 4000, false},
+      {30000, 16000, 10, 1000, false},  // 16000 / 216 = 74 per remaining cell
+      {30000, 15, 0, 0, true},
+      {30000, -17, 0, -1, true},  // truncated toward zero
+      {INT32_MAX, INT32_MAX, 0, INT32_MAX / 16, false},
+      {INT32_MAX, INT32_MIN, 0, INT32_MIN / 16, true},
+      {INT32_MIN, 0, 0, INT32_MIN, true},
+      {10, 1000, 226, 10, true},  // a record longer than the board divides by 1
+  };
+  for (const Case& c : cases) {
+    settings.timeout_turn = c.timeout_turn;
+    settings.time_left = c.time_left;
+    game.count = c.count;
+    compute_turn_limit(true);
+    EXPECT_EQ(turn_limit, c.turn_limit) << c.timeout_turn << " " << c.time_left;
+    EXPECT_EQ(ample_time, c.ample) << c.timeout_turn << " " << c.time_left;
+    ample_time = !c.ample;
+    compute_turn_limit(false);  // the balance searches leave ample_time alone
+    EXPECT_EQ(ample_time, !c.ample);
+  }
+}
+
+TEST_F(Limit, SearchCheck) {
+  EXPECT_TRUE(search_limit_check());
+  settings.max_node = 1000;  // budget first: node_count / 1024 > max_node
+  node_count = 1024 * 1001 - 1;
+  EXPECT_TRUE(search_limit_check());
+  node_count = 1024 * 1001;
+  EXPECT_FALSE(search_limit_check());
+  EXPECT_EQ(abort_flag, 1);
+
+  reset();
+  turn_limit = 100000;  // then time, with a 30 ms margin
+  elapsed(90000);
+  EXPECT_TRUE(search_limit_check());
+  elapsed(99970);
+  EXPECT_FALSE(search_limit_check());
+
+  reset();
+  stop_flag = 1;
+  EXPECT_FALSE(search_limit_check());
+
+  reset();
+  settings.max_node = -1;  // neither budget nor time, only the stop flag
+  node_count = INT64_C(1) << 50;
+  turn_limit = -1000;
+  EXPECT_TRUE(search_limit_check());
+  EXPECT_EQ(abort_flag, 0);
+  stop_flag = 1;
+  EXPECT_FALSE(search_limit_check());
+}
+
+TEST_F(Limit, NodeCountingAbortsAtFirstTestPastBudget) {
+  settings.max_node = 1000;
+  turn_limit = INT32_MAX;
+  while (enter_node()) {
+  }
+  EXPECT_EQ(node_count, 1024 * 1001);
+  EXPECT_EQ(abort_flag, 1);
+}
+
+TEST_F(Limit, SearchCheckArithmeticDoesNotWrap) {
+  decision_start = INT32_MIN;  // clock + 30 - decision_start needs more than 32 bits
+  turn_limit = INT32_MAX;
+  EXPECT_FALSE(search_limit_check());
+  reset();
+  decision_start = INT32_MAX;
+  turn_limit = INT32_MIN;
+  EXPECT_FALSE(search_limit_check());
+  reset();
+  settings.max_node = INT32_MAX;
+  node_count = INT64_C(1024) * INT32_MAX;
+  EXPECT_TRUE(search_limit_check());
+  node_count = INT64_MAX;
+  EXPECT_FALSE(search_limit_check());
+  settings.max_node = INT32_MIN;
+  node_count = 0;
+  EXPECT_FALSE(search_limit_check());
+}
+
+TEST_F(Limit, ThinkIterationStart) {
+  elapsed(100000);  // iteration 1 ignores time, room and the stop flag
+  game.count = 225;
+  stop_flag = 1;
+  EXPECT_TRUE(think_may_start_iteration(1));
+  EXPECT_FALSE(think_may_start_iteration(2));
+  settings.max_depth = 0;
+  EXPECT_FALSE(think_may_start_iteration(1));
+
+  reset();
+  settings.time_left = 16000;  // turn_limit 1000, not ample
+  game.count = 10;
+  compute_turn_limit(true);
+  EXPECT_TRUE(think_may_start_iteration(2));
+  elapsed(250);
+  EXPECT_FALSE(think_may_start_iteration(2));
+  ample_time = true;
+  EXPECT_TRUE(think_may_start_iteration(2));
+  EXPECT_TRUE(think_may_start_iteration(215));  // count + d <= 225
+  EXPECT_FALSE(think_may_start_iteration(216));
+  settings.max_depth = 1;
+  EXPECT_FALSE(think_may_start_iteration(2));
+
+  reset();
+  settings.max_node = 1000;  // a quarter of the budget, in whole units of 1024
+  node_count = 256000 - 1;
+  EXPECT_TRUE(think_may_start_iteration(2));
+  node_count = 256000;
+  EXPECT_FALSE(think_may_start_iteration(1));
+  settings.max_node = 1000000000;  // not checked from 10^9 on
+  node_count = INT64_C(1) << 40;
+  EXPECT_TRUE(think_may_start_iteration(2));
+  settings.max_node = 999999999;  // 4 x 600000000 units needs more than 32 bits
+  node_count = INT64_C(1024) * 600000000;
+  EXPECT_FALSE(think_may_start_iteration(2));
+
+  reset();
+  settings.max_node = -1;  // runs on to max_depth or the stop flag
+  elapsed(1000000);
+  game.count = 225;
+  node_count = INT64_C(1) << 40;
+  EXPECT_TRUE(think_may_start_iteration(576));
+  EXPECT_FALSE(think_may_start_iteration(577));
+  stop_flag = 1;
+  EXPECT_FALSE(think_may_start_iteration(40));
+}
+
+TEST_F(Limit, BalanceIterationStart) {
+  EXPECT_TRUE(balance_may_start_iteration(1));
+  stop_flag = 1;
+  EXPECT_FALSE(balance_may_start_iteration(1));
+  stop_flag = 0;
+  ample_time = true;  // not part of the balance rule
+  turn_limit = 1000;
+  elapsed(250);
+  EXPECT_FALSE(balance_may_start_iteration(1));
+
+  reset();
+  game.count = 220;  // room for the iteration and the two balance stones
+  EXPECT_TRUE(balance_may_start_iteration(3));
+  EXPECT_FALSE(balance_may_start_iteration(4));
+  settings.max_node = 1000;
+  node_count = 256000;
+  EXPECT_FALSE(balance_may_start_iteration(1));
+  settings.max_node = -1;
+  elapsed(1000000);
+  EXPECT_TRUE(balance_may_start_iteration(1));
+}
+
+TEST_F(Limit, IterationStartArithmeticDoesNotWrap) {
+  turn_limit = INT32_MAX;
+  decision_start = INT32_MIN;  // elapsed about 2^31, times 4
+  EXPECT_FALSE(think_may_start_iteration(2));
+  EXPECT_FALSE(balance_may_start_iteration(1));
+  reset();
+  settings.max_depth = INT32_MAX;
+  settings.max_node = INT32_MIN;
+  EXPECT_FALSE(think_may_start_iteration(1));
+  settings.max_node = INT32_MAX;
+  game.count = 10;  // count + d must not wrap into seeming room
+  EXPECT_FALSE(think_may_start_iteration(INT32_MAX));
+  EXPECT_FALSE(balance_may_start_iteration(INT32_MAX - 1));
+  settings.max_node = -1;
+  EXPECT_TRUE(think_may_start_iteration(INT32_MAX));
+}
+
+TEST(LimitHashSize, AppliesOnlyANewRequest) {
+  auto use = [](int32_t n) {
+    settings.hash_size = requested_buckets = trans_buckets = threat_buckets = n;
+    resize_hash_tables();
+    clear_hash_tables();
+  };
+  auto present = [] {
+    int a[3], b[3];
+    return probe_table(3, 0, 1, 1, 0x77, 0xBAD, a, b, 1) == 11;
+  };
+  use(16);
+  board.hash_key = 0x00000BAD00000077ull;
+  store_table(3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
+  apply_hash_size();
+  EXPECT_TRUE(present());
+
+  requested_buckets = 64;  // as if 64 were asked for and only 16 could be had
+  settings.hash_size = 64;
+  apply_hash_size();
+  EXPECT_EQ(trans_buckets, 16);
+  EXPECT_TRUE(present()) << "not re-allocated or cleared";
+
+  settings.hash_size = 1000;
+  apply_hash_size();
+  EXPECT_TRUE(trans_allocated == 1000 && threat_allocated == 1000);
+  EXPECT_FALSE(present());
+
+  use(16);
+  settings.hash_size = requested_buckets = 524288;
+  board.hash_key = 0;
+}
+
+}  // namespace
