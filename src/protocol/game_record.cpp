@@ -61,17 +61,18 @@ bool recorded_in_game(int x, int y) {
 
 bool in_board(int x, int y) { return x >= 0 && x < game.height && y >= 0 && y < game.width; }
 
-void start_game(int restore_width, int restore_height) {
-  if (game.width >= 1 && game.width <= MAX_SIDE && game.height >= 1 && game.height <= MAX_SIDE) {
-    game.applied_rule = -1;
-    game.count = 0;
-    game.board_size = std::max(game.width, game.height);
-    greet();
-  } else {
+void start_game(int width, int height) {
+  // A side below 1 is refused like one above 24: a size of 0 would read as "no size set".
+  if (width < 1 || width > MAX_SIDE || height < 1 || height > MAX_SIDE) {
     log_line("ERROR size of the board");
-    game.width = restore_width;
-    game.height = restore_height;
+    return;
   }
+  game.width = width;
+  game.height = height;
+  game.applied_rule = -1;
+  game.count = 0;
+  game.board_size = std::max(width, height);
+  greet();
 }
 
 void restart_game() {

@@ -34,9 +34,9 @@ extern Relaxed<int32_t> block_grid[MAX_SIDE][MAX_SIDE];
 inline bool position_built() { return game.applied_rule != -1; }
 
 bool in_board(int x, int y);
-// Checks the size; on success empties the record and greets, otherwise restores the
-// size the game had before the command.
-void start_game(int restore_width, int restore_height);
+// Starts a game of width by height: on a size from 1 to 24 each way, sets it, empties the
+// record and greets; otherwise writes the size error and changes nothing.
+void start_game(int width, int height);
 void restart_game();
 void record_own_move(int x, int y);
 void record_opponent_move(int x, int y);
