@@ -99,10 +99,7 @@ void stop_search() {
 
 void stop_search_and_prepare() {
   stop_search();
-  if (game.width == 0) {
-    game.width = game.height = 20;
-    start_game(0, 0);
-  }
+  if (game.width == 0) start_game(20, 20);
 }
 
 void run_or_defer_hash_clear() {

@@ -120,16 +120,18 @@ bool read_coordinates(const char* arg, int* x, int* y) {
   return true;
 }
 
+// START and RECTSTART stop the search before they look at the size, so that a running
+// search never sees it change. A refused size leaves the size and the record as they were.
 void command_start(const char* arg) {
   int v[2];
   const int n = scan_numbers(arg, "%d %d", v);
-  const int previous_width = game.width, previous_height = game.height;
-  if (n >= 1) {
-    game.width = v[0];
-    game.height = n >= 2 ? v[1] : v[0];
+  if (n == 0) {
+    stop_search_and_prepare();  // no size yet: the 20 by 20 default first, then START itself
+    start_game(game.width, game.height);
+    return;
   }
-  stop_search_and_prepare();
-  start_game(previous_width, previous_height);
+  stop_search();
+  start_game(v[0], n >= 2 ? v[1] : v[0]);
 }
 
 void command_rectstart(const char* arg) {
@@ -138,11 +140,8 @@ void command_rectstart(const char* arg) {
     log_line("ERROR bad RECTSTART parameters");
     return;
   }
-  const int previous_width = game.width, previous_height = game.height;
-  game.width = v[0];
-  game.height = v[1];
-  stop_search_and_prepare();
-  start_game(previous_width, previous_height);
+  stop_search();
+  start_game(v[0], v[1]);
 }
 
 void command_balance(const char* arg, int32_t code) {

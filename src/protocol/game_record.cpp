@@ -49,6 +49,8 @@ void rebuild_position(int rule) {
     const MoveRecord& m = game.moves[i];
     if (on_board(m.x, m.y) && board.cells[m.x][m.y] == 0) place_stone(m.x, m.y, m.colour);
   }
+  game.applied_rule = rule;
+  game.built = 1;
 }
 
 bool recorded_in_game(int x, int y) {
@@ -61,21 +63,22 @@ bool recorded_in_game(int x, int y) {
 
 bool in_board(int x, int y) { return x >= 0 && x < game.height && y >= 0 && y < game.width; }
 
-void start_game(int restore_width, int restore_height) {
-  if (game.width >= 1 && game.width <= MAX_SIDE && game.height >= 1 && game.height <= MAX_SIDE) {
-    game.applied_rule = -1;
-    game.count = 0;
-    game.board_size = std::max(game.width, game.height);
-    greet();
-  } else {
+void start_game(int width, int height) {
+  // A side below 1 is refused like one above 24: a size of 0 would read as "no size set".
+  if (width < 1 || width > MAX_SIDE || height < 1 || height > MAX_SIDE) {
     log_line("ERROR size of the board");
-    game.width = restore_width;
-    game.height = restore_height;
+    return;
   }
+  game.width = width;
+  game.height = height;
+  game.built = 0;
+  game.count = 0;
+  game.board_size = std::max(width, height);
+  greet();
 }
 
 void restart_game() {
-  game.applied_rule = -1;
+  game.built = 0;
   game.count = 0;
   last_value = 0;
   greet();
@@ -111,11 +114,10 @@ bool take_back(int x, int y) {
 
 void apply_rule() {
   const int rule = settings.rule;
-  if (rule == game.applied_rule) return;
+  if (position_built() && rule == game.applied_rule) return;
   pattern_radius = rule == 0 ? 4 : 5;
   log_line("MESSAGE Rule %s", rule == 0 ? "Gomoku (Freestyle)" : rule == 1 ? "Gomoku (Standard)" : "Renju");
   rebuild_position(rule);
-  game.applied_rule = rule;
   if (game.first_build_pending) {
     decision_start -= 200;  // the first table build of the process counts as thinking time
     game.first_build_pending = 0;
@@ -124,10 +126,9 @@ void apply_rule() {
 
 void show_forbidden() {
   if (settings.rule != 2) return;
-  if (game.applied_rule != 2) {
+  if (!position_built() || game.applied_rule != 2) {
     pattern_radius = 5;
     rebuild_position(2);
-    game.applied_rule = 2;
   }
   LineBuilder line;
   line_begin(line);

@@ -21,7 +21,10 @@ struct GameRecord {
   int32_t board_size = 15;   // max(width, height)
   int32_t count = 0;         // moves recorded
   MoveRecord moves[MAX_CELLS] = {};
-  int32_t applied_rule = -1;        // rule the position was built for; -1 = not built
+  // Whether the position is built, and for which rule. INFO rule takes any number, -1
+  // included, so "not built" is a flag of its own rather than a reserved rule value.
+  int32_t built = 0;
+  int32_t applied_rule = -1;
   int32_t first_build_pending = 1;  // the first build of the process is charged 200 ms
 };
 
@@ -31,12 +34,12 @@ extern GameRecord game;
 // while zrblock may write it, hence relaxed atomics.
 extern Relaxed<int32_t> block_grid[MAX_SIDE][MAX_SIDE];
 
-inline bool position_built() { return game.applied_rule != -1; }
+inline bool position_built() { return game.built != 0; }
 
 bool in_board(int x, int y);
-// Checks the size; on success empties the record and greets, otherwise restores the
-// size the game had before the command.
-void start_game(int restore_width, int restore_height);
+// Starts a game of width by height: on a size from 1 to 24 each way, sets it, empties the
+// record and greets; otherwise writes the size error and changes nothing.
+void start_game(int width, int height);
 void restart_game();
 void record_own_move(int x, int y);
 void record_opponent_move(int x, int y);

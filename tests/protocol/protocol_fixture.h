@@ -1,0 +1,86 @@
+// Shared set-up for the protocol tests: one engine process per test, and the few reply
+// shapes the tests look for.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/engine_process.h"
+
+namespace zerin_test {
+
+inline const char* const GREETING = "MESSAGE Zerin 2015 Kernal 0.4.47 :-)";
+inline const char* const ABOUT_LINE_START = "name=\"Zerin\", author=\"Quendel\"";
+
+// A move reply "x,y": two unsigned decimal numbers and a comma, nothing else.
+inline bool is_move(const std::string& line) {
+  const size_t comma = line.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == line.size()) return false;
+  for (size_t i = 0; i < line.size(); ++i)
+    if (i != comma && (line[i] < '0' || line[i] > '9')) return false;
+  return true;
+}
+
+// Public, so that the tests' free helper functions can drive the session too.
+class EngineSession : public ::testing::Test {
+ public:
+  EngineProcess engine;
+
+  void SetUp() override { ASSERT_TRUE(engine.started()) << "cannot start " << ZERIN_ENGINE_PATH; }
+
+  // Every test ends with end of input; the engine must leave cleanly with status 0
+  // (a sanitizer report in the engine would give another status).
+  void TearDown() override {
+    if (!engine.running()) return;
+    engine.close_input();
+    EXPECT_EQ(engine.wait_exit(), 0);
+  }
+
+  void send(const std::string& line) { ASSERT_TRUE(engine.send(line)) << line; }
+
+  void send_all(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) send(line);
+  }
+
+  // The next line, or a marker that cannot be a reply when none came in time.
+  std::string reply() { return engine.read_line().value_or("<no reply>"); }
+
+  // Sends ABOUT and returns every line written before its answer. The command thread
+  // answers in order, so this is exactly what the earlier commands wrote (apart from a
+  // running search's lines).
+  std::vector<std::string> lines_before_sync() {
+    send("ABOUT");
+    EngineProcess::Collected c =
+        engine.read_until([](const std::string& l) { return l.rfind(ABOUT_LINE_START, 0) == 0; });
+    EXPECT_TRUE(c.matched) << "no answer to ABOUT";
+    if (c.matched) c.lines.pop_back();
+    return c.lines;
+  }
+
+  // Reads up to and including the next move reply; MESSAGE lines before it are
+  // returned in *before when asked for.
+  std::string next_move(std::vector<std::string>* before = nullptr) {
+    EngineProcess::Collected c = engine.read_until(is_move);
+    EXPECT_TRUE(c.matched) << "no move reply";
+    if (!c.matched) return "<no move>";
+    std::string move = c.lines.back();
+    c.lines.pop_back();
+    for (const std::string& line : c.lines) EXPECT_EQ(line.rfind("MESSAGE", 0), 0u) << line;
+    if (before) *before = std::move(c.lines);
+    return move;
+  }
+
+  // A game of the given size; searches end after about 100 ms.
+  void start_quick_game(const std::string& size = "15") {
+    send_all({"INFO timeout_turn 100", "INFO hash_size 4096", "START " + size});
+    EXPECT_EQ(reply(), GREETING);
+    EXPECT_EQ(reply(), "OK");
+  }
+};
+
+using Lines = std::vector<std::string>;
+
+}  // namespace zerin_test

@@ -1,0 +1,234 @@
+#include "support/engine_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace zerin_test {
+
+namespace {
+
+// Writing to an engine that has already exited must fail with EPIPE, not kill the test.
+void ignore_sigpipe_once() {
+  static const bool done = [] {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGPIPE, &action, nullptr);
+    return true;
+  }();
+  (void)done;
+}
+
+// The environment for the child: ours, with ThreadSanitizer told to end the engine at
+// its first report. The engine leaves through _Exit, which skips the sanitizer's own
+// exit-code handling, so without this a race would only be printed.
+std::vector<std::string> child_environment() {
+  std::vector<std::string> env;
+  std::string tsan = "TSAN_OPTIONS=halt_on_error=1";
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view entry(*e);
+    if (entry.rfind("TSAN_OPTIONS=", 0) == 0) {
+      if (entry.find("halt_on_error") == std::string_view::npos)
+        tsan = std::string(entry) + ":halt_on_error=1";
+      else
+        tsan = std::string(entry);
+      continue;
+    }
+    env.emplace_back(entry);
+  }
+  env.push_back(tsan);
+  return env;
+}
+
+void close_fd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+EngineProcess::EngineProcess(const std::string& path) {
+  ignore_sigpipe_once();
+  int to_child[2], from_child[2];
+  if (::pipe2(to_child, O_CLOEXEC) != 0) return;
+  if (::pipe2(from_child, O_CLOEXEC) != 0) {
+    ::close(to_child[0]);
+    ::close(to_child[1]);
+    return;
+  }
+
+  // dup2 drops close-on-exec on the copies, so only the child's standard input and
+  // output survive the exec; every other pipe end (ours, or another engine's) closes.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
+
+  // SIGPIPE is ignored here; the engine gets the default action back.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  std::vector<std::string> env = child_environment();
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string program = path;
+  char* argv[] = {program.data(), nullptr};
+
+  pid_t pid = -1;
+  const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(to_child[0]);
+  ::close(from_child[1]);
+  if (failed != 0) {
+    ::close(to_child[1]);
+    ::close(from_child[0]);
+    return;
+  }
+  pid_ = pid;
+  input_fd_ = to_child[1];
+  output_fd_ = from_child[0];
+  reader_ = std::thread([this] { reader_main(); });
+}
+
+EngineProcess::~EngineProcess() {
+  close_fd(input_fd_);
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    reap(true);
+  }
+  // The child is gone, so its end of the output pipe is closed and the reader sees the end.
+  if (reader_.joinable()) reader_.join();
+  close_fd(output_fd_);
+}
+
+void EngineProcess::reader_main() {
+  std::string partial;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(output_fd_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    std::lock_guard<std::mutex> guard(mutex_);
+    bool any = false;
+    for (ssize_t i = 0; i < n; ++i) {
+      if (buffer[i] == '\n') {
+        lines_.push_back(std::move(partial));
+        partial.clear();
+        any = true;
+      } else {
+        partial.push_back(buffer[i]);
+      }
+    }
+    if (any) arrived_.notify_all();
+  }
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (!partial.empty()) lines_.push_back(std::move(partial));
+  output_ended_ = true;
+  arrived_.notify_all();
+}
+
+bool EngineProcess::send(std::string_view line) {
+  std::string text(line);
+  text.push_back('\n');
+  return send_raw(text);
+}
+
+bool EngineProcess::send_raw(std::string_view bytes) {
+  if (input_fd_ < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(input_fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::optional<std::string> EngineProcess::read_line(Millis timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  arrived_.wait_for(lock, timeout, [this] { return !lines_.empty() || output_ended_; });
+  if (lines_.empty()) return std::nullopt;
+  std::string line = std::move(lines_.front());
+  lines_.pop_front();
+  return line;
+}
+
+EngineProcess::Collected EngineProcess::read_until(
+    const std::function<bool(const std::string&)>& done, Millis timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  Collected result;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+    std::optional<std::string> line = read_line(left > Millis(0) ? left : Millis(0));
+    if (!line) return result;
+    result.lines.push_back(*line);
+    if (done(*line)) {
+      result.matched = true;
+      return result;
+    }
+  }
+}
+
+std::vector<std::string> EngineProcess::read_until_quiet(Millis quiet, Millis limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::vector<std::string> lines;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::optional<std::string> line = read_line(quiet);
+    if (!line) break;
+    lines.push_back(*line);
+  }
+  return lines;
+}
+
+void EngineProcess::close_input() { close_fd(input_fd_); }
+
+void EngineProcess::reap(bool block) {
+  if (pid_ <= 0) return;
+  int status = 0;
+  pid_t r;
+  do {
+    r = ::waitpid(pid_, &status, block ? 0 : WNOHANG);
+  } while (r < 0 && errno == EINTR);
+  if (r == pid_) {
+    exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    pid_ = -1;
+  } else if (r < 0) {
+    pid_ = -1;  // not our child any more; nothing left to wait for
+  }
+}
+
+std::optional<int> EngineProcess::wait_exit(Millis timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    reap(false);
+    if (pid_ <= 0) return exit_status_;
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(Millis(2));
+  }
+}
+
+bool EngineProcess::running() {
+  reap(false);
+  return pid_ > 0;
+}
+
+}  // namespace zerin_test

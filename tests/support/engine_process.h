@@ -1,0 +1,89 @@
+// Runs the built engine as a child process and talks to it over pipes, the way a
+// tournament manager does. Used by the protocol tests.
+//
+// A reader thread drains the engine's standard output all the time, so a test never
+// deadlocks on a full pipe however much it writes before reading. Every read takes a
+// timeout and reports failure when it runs out instead of hanging the suite.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace zerin_test {
+
+using Millis = std::chrono::milliseconds;
+
+// How long a test waits for a reply that must come. Generous, because sanitizer builds
+// run the engine several times slower; a passing test never waits this long.
+constexpr Millis REPLY_TIMEOUT{10000};
+
+class EngineProcess {
+ public:
+  // Starts the engine at path (by default the binary this build produced). The child's
+  // standard error is the test's own, so sanitizer reports from the engine show up in
+  // the test output. Under ThreadSanitizer the child is told to halt on its first report,
+  // so a race in the engine ends it with a non-zero status.
+  explicit EngineProcess(const std::string& path = ZERIN_ENGINE_PATH);
+  // Kills the engine if it still runs.
+  ~EngineProcess();
+
+  EngineProcess(const EngineProcess&) = delete;
+  EngineProcess& operator=(const EngineProcess&) = delete;
+
+  // True when the child was started.
+  bool started() const { return pid_ > 0 || exit_status_.has_value(); }
+
+  // Writes line and a newline. False when the engine's input is closed or gone.
+  bool send(std::string_view line);
+  // Writes exactly these bytes (for CR LF, missing newlines and the like).
+  bool send_raw(std::string_view bytes);
+
+  // The next output line without its newline, or nothing when none arrives in time or
+  // the engine's output has ended.
+  std::optional<std::string> read_line(Millis timeout = REPLY_TIMEOUT);
+
+  struct Collected {
+    std::vector<std::string> lines;  // every line read, the matching one last
+    bool matched = false;            // false: timeout or end of output came first
+  };
+  // Reads lines until one satisfies done (that line included), within timeout overall.
+  Collected read_until(const std::function<bool(const std::string&)>& done,
+                       Millis timeout = REPLY_TIMEOUT);
+  // Reads lines until none arrives for quiet, or limit has passed in all.
+  std::vector<std::string> read_until_quiet(Millis quiet, Millis limit = REPLY_TIMEOUT);
+
+  // Closes the engine's standard input (end of input for the engine).
+  void close_input();
+
+  // Waits for the engine to end. Its exit status, 128 + the signal number when a signal
+  // ended it, or nothing when it still runs after timeout.
+  std::optional<int> wait_exit(Millis timeout = REPLY_TIMEOUT);
+  bool running();
+
+ private:
+  void reader_main();
+  void reap(bool block);
+
+  pid_t pid_ = -1;
+  int input_fd_ = -1;   // the engine's standard input, our write end
+  int output_fd_ = -1;  // the engine's standard output, our read end
+  std::optional<int> exit_status_;
+
+  std::thread reader_;
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::deque<std::string> lines_;  // guarded by mutex_
+  bool output_ended_ = false;      // guarded by mutex_
+};
+
+}  // namespace zerin_test
