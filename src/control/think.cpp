@@ -218,8 +218,10 @@ void think() {
   if (game.count == 0) {
     opening_move();
     value = last_value;
-  } else if (position_built() && last_value - iteration_depth >= WIN_VALUE) {
-    play_on_win(side);
+  } else if (position_built() && last_value - iteration_depth >= WIN_VALUE && play_on_win(side)) {
+    // The last decision won at once; its five or open-four point is played. When the
+    // side has neither (the win was the other side's, both sides being played by the
+    // engine), the decision is taken afresh rather than answering an occupied cell.
     value = last_value;
   } else if (position_built() && (blocks = forced_block(side)) > 0) {
     value = blocks >= 2 ? -WIN_VALUE : last_value;

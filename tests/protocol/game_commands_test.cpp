@@ -321,24 +321,17 @@ TEST_F(ProtocolTakeback, RestartEmptiesTheRecordAndKeepsTheSize) {
 
 using ProtocolRule = EngineSession;
 
-// Plays the opponent's move on a cell not yet taken; returns the engine's reply after
-// checking what came before it.
-std::string turn_on_free_cell(EngineSession& s, std::set<std::string>& taken,
-                              Lines* before) {
-  static const char* const cells[] = {"7,7", "8,8", "6,6", "9,9", "5,5", "10,10", "4,4", "11,11"};
-  for (const char* cell : cells) {
-    if (taken.count(cell)) continue;
-    taken.insert(cell);
-    EXPECT_TRUE(s.engine.send(std::string("TURN ") + cell));
-    EngineProcess::Collected c = s.engine.read_until(is_move);
-    EXPECT_TRUE(c.matched);
-    if (!c.matched) return "";
-    taken.insert(c.lines.back());
-    *before = Lines(c.lines.begin(), c.lines.end() - 1);
-    return c.lines.back();
-  }
-  ADD_FAILURE() << "no free cell left";
-  return "";
+// One opponent stone in the corner, the engine's reply, and both taken back again, so
+// that every decision searches (no win to continue, no five to block). Returns the lines
+// written before the reply.
+Lines search_once(EngineSession& s) {
+  EXPECT_TRUE(s.engine.send("TURN 0,0"));
+  EngineProcess::Collected c = s.engine.read_until(is_move);
+  EXPECT_TRUE(c.matched);
+  if (!c.matched) return {};
+  s.send_all({"TAKEBACK " + c.lines.back(), "TAKEBACK 0,0"});
+  EXPECT_EQ(s.lines_before_sync(), (Lines{"OK", "OK"}));
+  return Lines(c.lines.begin(), c.lines.end() - 1);
 }
 
 bool has_rule_line(const Lines& lines) {
@@ -349,25 +342,17 @@ bool has_rule_line(const Lines& lines) {
 
 TEST_F(ProtocolRule, FirstSearchOfAGameAndEachRuleChangeWriteTheRuleLine) {
   start_quick_game();
-  std::set<std::string> taken;
-  Lines before;
-  turn_on_free_cell(*this, taken, &before);
-  EXPECT_EQ(before.at(0), "MESSAGE Rule Gomoku (Freestyle)");
-  turn_on_free_cell(*this, taken, &before);
-  EXPECT_FALSE(has_rule_line(before));
+  EXPECT_EQ(search_once(*this).at(0), "MESSAGE Rule Gomoku (Freestyle)");
+  EXPECT_FALSE(has_rule_line(search_once(*this)));
   send("INFO rule 1");
-  turn_on_free_cell(*this, taken, &before);
-  EXPECT_EQ(before.at(0), "MESSAGE Rule Gomoku (Standard)");
+  EXPECT_EQ(search_once(*this).at(0), "MESSAGE Rule Gomoku (Standard)");
   // Every rule other than 0 and 1 is named Renju.
   send("INFO rule 4");
-  turn_on_free_cell(*this, taken, &before);
-  EXPECT_EQ(before.at(0), "MESSAGE Rule Renju");
+  EXPECT_EQ(search_once(*this).at(0), "MESSAGE Rule Renju");
   // A new game writes it again for the same rule.
   send("START 15");
   EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK"}));
-  taken.clear();
-  turn_on_free_cell(*this, taken, &before);
-  EXPECT_EQ(before.at(0), "MESSAGE Rule Renju");
+  EXPECT_EQ(search_once(*this).at(0), "MESSAGE Rule Renju");
 }
 
 TEST_F(ProtocolRule, ForbiddenPointsAreShownUnderRenjuOnly) {
