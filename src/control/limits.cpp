@@ -71,6 +71,11 @@ bool search_limit_check() {
   return true;
 }
 
+void take_requested_hash_size() {
+  requested_buckets = settings.hash_size;
+  trans_buckets = threat_buckets = requested_buckets;
+}
+
 void apply_hash_size() {
   // Compared with the last request rather than with trans_buckets: when memory was short
   // the tables hold fewer buckets than asked, and that size must not be retried (and

@@ -17,6 +17,9 @@ bool search_limit_check();
 // Counts one node; on every 1024th runs the limit test. False means abort now.
 inline bool enter_node();
 void apply_hash_size();
+// Makes the next resize_hash_tables allocate the size INFO asked for, so a rebuild of the
+// position does not first allocate (and clear) tables of the old size.
+void take_requested_hash_size();
 
 }  // namespace zerin
 

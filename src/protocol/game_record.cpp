@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "control/context.h"
+#include "control/limits.h"
 #include "protocol/command_loop.h"
 #include "protocol/output.h"
 #include "protocol/settings.h"
@@ -43,6 +44,7 @@ void record_move(int x, int y, const char* error_format) {
 // A cell recorded twice while the position was not built is placed once only.
 void rebuild_position(int rule) {
   board_rule = rule;
+  take_requested_hash_size();
   build_game_tables();
   reset_board();
   for (int i = 0; i < game.count; ++i) {
