@@ -1,0 +1,103 @@
+#include "search/node_search.h"
+
+#include "search/candidates.h"
+#include "search/root_search.h"
+#include "search/search_setup.h"
+#include "threats/forbidden.h"
+
+using namespace zerin;
+using namespace zerin::testing;
+
+namespace {
+
+constexpr int WIDE = 100000000;
+
+// A 5 by 5 board filled without a five: 13 black and 12 white stones.
+void fill_small_board() {
+  new_board(0, 5, 5);
+  for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 5; ++y) put({{x, y, 1 + (x / 2 + y) % 2}});
+}
+
+}  // namespace
+
+TEST(NodeSearchBestMoves, RankingKeepsTheEarlierOfEqualMoves) {
+  BestMoves b;
+  init_best_moves(b);
+  auto order = [&b] { return std::vector<int>{b.x[0], b.x[1], b.x[2]}; };
+  insert_best_move(b, 1, 0, 5);
+  insert_best_move(b, 2, 0, 5);
+  EXPECT_EQ(order(), (std::vector<int>{1, 2, -1}));
+  insert_best_move(b, 3, 0, 7);
+  insert_best_move(b, 4, 0, 6);
+  EXPECT_EQ(order(), (std::vector<int>{3, 4, 1}));
+  insert_best_move(b, 5, 0, 6);  // equal to the second: only beats the third
+  insert_best_move(b, 6, 0, 5);  // beats nothing
+  EXPECT_EQ(order(), (std::vector<int>{3, 4, 5}));
+  EXPECT_EQ(b.rank[2], 6);
+}
+
+class NodeSearch : public SearchTest {};
+
+TEST_F(NodeSearch, WinOnTheBoardNeedsNoMove) {
+  put({{7, 3, 1}, {7, 4, 1}, {7, 5, 1}, {7, 6, 1}, {7, 2, 2}, {3, 3, 2}, {3, 4, 2}});
+  iteration_depth = 6;
+  EXPECT_EQ(search_node(4, -WIDE, WIDE, 1, 0), 4 + WIN_VALUE);
+  EXPECT_EQ(node_count, 1);
+  EXPECT_EQ(expanded_count, 0);
+  EXPECT_EQ(search_root(1), 6 + WIN_VALUE);
+  EXPECT_EQ(expanded_count, 0);
+}
+
+TEST_F(NodeSearch, FiveOfTheOpponentIsBlockedAlone) {
+  // White's four (7,5)..(7,8) has the five points (7,4) and (7,9); black has many moves.
+  put({{8, 5, 1}, {7, 5, 2}, {8, 6, 1}, {7, 6, 2}, {6, 8, 1}, {7, 7, 2}, {5, 9, 1}, {7, 8, 2}});
+  iteration_depth = 5;
+  EXPECT_EQ(search_node(3, -WIDE, WIDE, 1, 0), -(2 + WIN_VALUE));  // white still has (7,9)
+  EXPECT_EQ(tried_sum, 1.0);
+  EXPECT_EQ(expanded_count, 1);
+  EXPECT_EQ(pv_table[2][0].score, 1);
+  EXPECT_EQ(pv_table[2][1].x, 7) << "the first five point, lowest row then column";
+  EXPECT_EQ(pv_table[2][1].y, 4);
+}
+
+TEST_F(NodeSearch, TableCutsOnlyNullWindowNodes) {
+  put({{7, 7, 1}, {8, 8, 2}, {6, 8, 1}, {8, 6, 2}});
+  iteration_depth = 2;
+  store_table(2, 1234, 3, 1, -1, -1, -1, -1, -1, -1);
+  EXPECT_EQ(search_node(2, 0, 1, 1, 0), 1234);
+  EXPECT_EQ(expanded_count, 0);
+  EXPECT_EQ(node_count, 1);
+  EXPECT_NE(search_node(2, -1000, 1000, 1, 0), 1234);
+  EXPECT_GT(expanded_count, 0);
+}
+
+TEST_F(NodeSearch, RenjuBlackCannotBlockOnAForbiddenPoint) {
+  // White's five point (7,7) would give black six in column 7.
+  for (int rule : {2, 1}) {
+    new_board(rule);
+    put({{7, 2, 1}, {7, 3, 2}, {4, 7, 1}, {7, 4, 2}, {5, 7, 1}, {7, 5, 2}, {6, 7, 1}, {7, 6, 2}, {8, 7, 1}, {12, 12, 2},
+         {9, 7, 1}, {12, 0, 2}});
+    iteration_depth = 3;
+    const int wide = search_node(3, -WIDE, WIDE, 1, 0);
+    const int narrow = search_node(3, -5, 100, 1, 0);
+    if (rule == 2) {
+      EXPECT_EQ(wide, -(9999998 + 3));
+      EXPECT_EQ(narrow, -5);
+      EXPECT_EQ(tried_sum, 0.0) << "a forbidden cell is not accepted";
+    } else {
+      EXPECT_GT(wide, -DECIDED_BOUND) << "under the standard rule black simply blocks";
+    }
+  }
+}
+
+TEST_F(NodeSearch, FullBoardIsADraw) {
+  fill_small_board();
+  iteration_depth = 3;
+  EXPECT_EQ(search_node(3, -WIDE, WIDE, 2, 0), 0);
+  // The record counts with the plies searched: two stones short of full at ply 2 is
+  // full, at ply 1 it is not (and black then has no move: a loss).
+  game.count = 23;
+  EXPECT_EQ(search_node(1, -WIDE, WIDE, 1, 0), 0);
+  EXPECT_EQ(search_node(2, -WIDE, WIDE, 1, 0), -(9999998 + 2));
+}
