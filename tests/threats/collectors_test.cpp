@@ -117,66 +117,45 @@ TEST_F(Collector, StarCountsFiveAndOpenFourPointsOfThe33Cells) {
 
 namespace {
 
-class CollectorDefencePoints : public ::testing::Test {
- protected:
-  void TearDown() override { new_board(0); }
-  std::string defence(int a, int x, int y) {
-    Candidate list[2] = {{5, -1, -1}, {6, -1, -1}};
-    const int n = defence_points(list, a, x, y);
-    EXPECT_EQ(list[0].score, 5);
-    return std::to_string(n) + ":" + cells_of(list, n);
-  }
+struct Defence {
+  const char* what;
+  int rule, player;
+  int x0, y0;
+  const char* picture;  // 'X' the player's stones, 'O' the other's
+  int x, y;             // the open-four point
+  const char* cells;    // count, then the cells written
+};
+
+const Defence DEFENCES[] = {
+    {"split three: its outer ends", 0, 1, 7, 4, ".X.XX.", 7, 6, "2:(7,9)(7,4)"},
+    {"split three along the diagonal", 0, 2, 4, 4, "X/./..X/...X", 5, 5, "2:(8,8)(3,3)"},
+    // The gap of a split three along the anti-diagonal, the end of a three along the
+    // diagonal: the first direction with an open four decides.
+    {"first direction", 0, 1, 3, 6, "...X/..X//X.X/...X/....X", 5, 7, "2:(2,10)(7,5)"},
+    {"far side of the three closed", 0, 1, 7, 4, ".XXX.O", 7, 4, "2:(7,8)(7,3)"},
+    {"stones before the point", 0, 1, 7, 3, "O.XXX..", 7, 8, "2:(7,4)(7,9)"},
+    {"along the column", 0, 2, 3, 5, "O/./X/X/X/./.", 8, 5, "2:(4,5)(9,5)"},
+    {"room on both sides", 0, 1, 7, 3, "..XXX..", 7, 4, "0:"},
+    {"room on both sides, the other end", 0, 1, 7, 3, "..XXX..", 7, 8, "0:"},
+    // The far end (7,8) also completes six along column 8: forbidden only for black
+    // under Renju, where it then counts as no threat.
+    {"far end forbidden", 2, 1, 4, 5, "...X/...X/...X/XXX./...X/...X", 7, 4, "2:(7,8)(7,3)"},
+    {"far end an overline point under the standard rule", 1, 1, 4, 5, "...X/...X/...X/XXX./...X/...X", 7, 4,
+     "0:"},
+    {"far end a five point in free-style", 0, 1, 4, 5, "...X/...X/...X/XXX./...X/...X", 7, 4, "0:"},
+    {"white's far end under Renju", 2, 2, 4, 5, "...X/...X/...X/XXX./...X/...X", 7, 4, "0:"},
 };
 
 }  // namespace
 
-TEST_F(CollectorDefencePoints, SplitThreeGivesItsOuterEnds) {
-  new_board(0);
-  draw(7, 4, {".X.XX."});
-  EXPECT_EQ(defence(1, 7, 6), "2:(7,9)(7,4)");
-  // The same shape along the diagonal, for white.
-  new_board(0);
-  place_all({{4, 4}, {6, 6}, {7, 7}}, 2);
-  EXPECT_EQ(defence(2, 5, 5), "2:(8,8)(3,3)");
-  // The first direction with an open four decides: the cell is the gap of a split three
-  // along the anti-diagonal and the end of a solid three along the diagonal.
-  new_board(0);
-  place_all({{6, 6}, {4, 8}, {3, 9}}, 1);   // anti-diagonal X.XX through (5,7)
-  place_all({{6, 8}, {7, 9}, {8, 10}}, 1);  // diagonal .XXX. starting next to (5,7)
-  EXPECT_EQ(defence(1, 5, 7), "2:(2,10)(7,5)");
-}
-
-TEST_F(CollectorDefencePoints, SolidThreeOpenOnlyOnOneSide) {
-  // (7,4) . X X X . O: the far end (7,8) is only a four point.
-  new_board(0);
-  draw(7, 4, {".XXX.O"});
-  EXPECT_EQ(defence(1, 7, 4), "2:(7,8)(7,3)");
-  // Mirrored: the stones lie before the point.
-  new_board(0);
-  draw(7, 3, {"O.XXX.."});
-  EXPECT_EQ(defence(1, 7, 8), "2:(7,4)(7,9)");
-  // Along the column, for white.
-  new_board(0);
-  draw(3, 5, {"X", ".", "O", "O", "O", ".", "."});
-  EXPECT_EQ(defence(2, 8, 5), "2:(4,5)(9,5)");
-}
-
-TEST_F(CollectorDefencePoints, ThreeWithRoomOnBothSidesNeedsNone) {
-  new_board(0);
-  draw(7, 3, {"..XXX.."});
-  EXPECT_EQ(defence(1, 7, 4), "0:");
-  EXPECT_EQ(defence(1, 7, 8), "0:");
-}
-
-TEST_F(CollectorDefencePoints, ForbiddenFarEndCountsAsNoThreatForBlackUnderRenju) {
-  // The far end (7,8) of black's three would also complete an overline along its column.
-  for (int rule = 0; rule <= 2; ++rule) {
-    for (int player = 1; player <= 2; ++player) {
-      new_board(rule);
-      place_all({{7, 5}, {7, 6}, {7, 7}}, player);
-      place_all({{4, 8}, {5, 8}, {6, 8}, {8, 8}, {9, 8}}, player);
-      const bool forbidden_end = rule == 2 && player == 1;
-      EXPECT_EQ(defence(player, 7, 4), forbidden_end ? "2:(7,8)(7,3)" : "0:") << rule << " " << player;
-    }
+TEST(CollectorDefencePoints, CellsThatAlsoStopTheOpenThree) {
+  for (const Defence& d : DEFENCES) {
+    new_board(d.rule);
+    draw(d.x0, d.y0, d.picture, d.player);
+    Candidate list[2] = {{5, -1, -1}, {6, -1, -1}};
+    const int n = defence_points(list, d.player, d.x, d.y);
+    EXPECT_EQ(std::to_string(n) + ":" + cells_of(list, n), d.cells) << d.what;
+    EXPECT_EQ(list[0].score, 5) << d.what;
   }
+  new_board(0);
 }

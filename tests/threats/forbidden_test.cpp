@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "threats/threat_setup.h"
 
 using namespace zerin;
@@ -9,218 +11,103 @@ using namespace threat_test;
 
 namespace {
 
-// Renju on an empty board; pictures put rows at x and characters at y.
+struct Shape {
+  const char* what;
+  int width, height;  // of the board
+  int x0, y0;         // where the picture starts
+  const char* picture;
+  int x, y;  // the cell tested
+  int forbidden;
+};
+
+const Shape SHAPES[] = {
+    {"overline", 15, 15, 7, 1, "XXX.XX", 7, 4, 1},
+    {"overline and a three", 15, 15, 7, 1, "XXX.XX/...X/...X", 7, 4, 1},
+    {"overline, then an exact five", 15, 15, 3, 1, "...X/...X/...X/...X/XXX.XX", 7, 4, 0},
+    {"exact five, then an overline", 15, 15, 3, 0, "....X/....X/....X/....X/XXXX./....X/....X", 7, 4, 0},
+    // A stone between two groups of three, one empty cell on each side.
+    {"double four XXX.?.XXX", 15, 15, 7, 2, "XXX...XXX", 7, 6, 1},
+    {"double four X.X?X.X", 15, 15, 7, 3, "X.X.X.X", 7, 6, 1},
+    {"double four XX.?X.XX (column)", 15, 15, 3, 7, "X/X/././X/./X/X", 6, 7, 1},
+    // Both ends look like fours beforehand; with the stone only one completes a five.
+    {"single four XXX.?..XXX", 15, 15, 7, 0, "XXX....XXX", 7, 4, 0},
+    {"closed fours across", 15, 15, 4, 2, "....X/....X/....X/OXXX./....O", 7, 6, 1},
+    {"straight four and closed four", 15, 15, 7, 0, "...XXX/.....X/....X/...X/..O", 7, 6, 1},
+    {"double three", 15, 15, 5, 5, "..X/..X/XX.", 7, 7, 1},
+    {"diagonal and split three", 15, 15, 5, 5, "X/.X/....XX", 7, 7, 1},
+    {"four-three", 15, 15, 5, 2, "....X/....X/OXXX.", 7, 6, 0},
+    {"straight four", 15, 15, 7, 3, "XXX", 7, 6, 0},
+    // The ends of a straight four count as one four.
+    {"straight four and three", 15, 15, 7, 3, "XXX/...X/...X", 7, 6, 0},
+    {"four-three-three", 15, 15, 5, 3, ".....X/....X/XXX/...X/...X", 7, 6, 1},
+    // Along the row X..XX?..X: each straight-four cell would also join a far stone.
+    {"three that only makes six", 15, 15, 5, 0, ".....X/.....X/X..XX...X", 7, 5, 0},
+    {"the same three without far stones", 15, 15, 5, 0, ".....X/.....X/...XX", 7, 5, 1},
+    // (7,7) makes a row three and a column three; five stones on column 4 and on column
+    // 8 make the row three's straight-four cells (7,4) and (7,8) overline points.
+    {"three whose straight-four cells are forbidden", 15, 15, 4, 4,
+     "X...X/X...X/X...X/.XX../X..XX/X..XX", 7, 7, 0},
+    {"one of them forbidden", 15, 15, 4, 4, "X/X/X/.XX/X..X/X..X", 7, 7, 1},
+    {"the other one forbidden", 15, 15, 4, 4, "....X/....X/....X/.XX../...XX/...XX", 7, 7, 1},
+    {"straight-four cell that is an overline point", 15, 15, 4, 4, "X...X/X...X/X...X/.XX../X..XX/X..XX", 7,
+     8, 1},
+    {"20x20, up to the last column", 20, 20, 19, 11, "XXX...XXX", 19, 15, 1},
+    {"four against the edge and a three", 20, 20, 0, 3, "XX/..X/..X/..X", 0, 5, 0},
+    {"four against the edge and a straight four", 20, 20, 0, 2, "XXX/...X/...X/...X", 0, 5, 1},
+    {"12 wide, 8 high: double three", 12, 8, 4, 8, "..X/..X/XX.", 6, 10, 1},
+    {"12 wide, 8 high: column three stopped by the edge", 12, 8, 5, 7, "...X/...X/.XX.", 7, 10, 0},
+};
+
+std::string forbidden_cells() {
+  std::string cells;
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y)
+      if (is_forbidden(x, y)) cells += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  return cells;
+}
+
 class Forbidden : public ::testing::Test {
  protected:
-  void SetUp() override { new_board(2); }
   void TearDown() override { new_board(0); }
 };
 
-// The cells of the board that is_forbidden reports, row by row.
-std::string forbidden_map() {
-  std::string map;
-  for (int x = 0; x < game.height; ++x)
-    for (int y = 0; y < game.width; ++y)
-      if (is_forbidden(x, y)) map += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
-  return map;
-}
-
 }  // namespace
 
-TEST_F(Forbidden, OverlineIsForbiddenUnlessTheStoneAlsoMakesAnExactFive) {
-  draw(7, 1, {"XXX.XX"});  // (7,4) makes six in a row
-  EXPECT_EQ(is_forbidden(7, 4), 1);
-  EXPECT_EQ(forbidden_map(), "(7,4)");
-
-  // An open three in another direction does not rescue the overline.
-  place_all({{8, 4}, {9, 4}}, 1);
-  EXPECT_EQ(is_forbidden(7, 4), 1);
-
-  // Four in the column above: the same stone makes an exact five downwards, which wins,
-  // although the row, scanned first, showed the overline.
-  new_board(2);
-  draw(7, 1, {"XXX.XX"});
-  place_all({{3, 4}, {4, 4}, {5, 4}, {6, 4}}, 1);
-  EXPECT_EQ(is_forbidden(7, 4), 0);
-  // The five seen first ends the scan just as well.
-  new_board(2);
-  draw(3, 4, {"X", "X", "X", "X", ".", "X", "X"});  // column: XXXX.XX, overline at (7,4)
-  place_all({{7, 0}, {7, 1}, {7, 2}, {7, 3}}, 1);   // and a five along the row
-  EXPECT_EQ(is_forbidden(7, 4), 0);
+TEST_F(Forbidden, TextbookShapes) {
+  for (const Shape& s : SHAPES) {
+    new_board(2, s.width, s.height);
+    draw(s.x0, s.y0, s.picture);
+    const Snapshot before;
+    EXPECT_EQ(is_forbidden(s.x, s.y), s.forbidden) << s.what;
+    EXPECT_TRUE(before.unchanged()) << s.what;
+  }
 }
 
-TEST_F(Forbidden, DoubleFourOnOneLine) {
-  // A stone between two groups of three, one empty cell on each side: both gaps then
-  // complete an exact five.
-  draw(7, 2, {"XXX...XXX"});
-  EXPECT_EQ(is_forbidden(7, 6), 1);
-  EXPECT_EQ(forbidden_map(), "(7,6)");
-
+TEST_F(Forbidden, OnlyThePointsThemselvesAreReported) {
   new_board(2);
-  draw(7, 3, {"X.X.X.X"});  // (7,6) makes X.XXX.X
-  EXPECT_EQ(forbidden_map(), "(7,6)");
-
-  new_board(2);
-  draw(3, 7, {"X", "X", ".", ".", "X", ".", "X", "X"});  // column XX.?X.XX, (6,7) in the middle
-  EXPECT_EQ(forbidden_map(), "(6,7)");
-
-  // Both ends of the run look like fours before the stone, but with it in place only
-  // one of them completes a five: a single four.
-  new_board(2);
-  draw(7, 0, {"XXX....XXX"});
-  EXPECT_EQ(is_forbidden(7, 4), 0);
-  EXPECT_EQ(is_forbidden(7, 5), 0);
-}
-
-TEST_F(Forbidden, DoubleFourAcrossTwoDirections) {
-  // Closed fours along the row and along the column.
-  draw(4, 2, {"....X",
-              "....X",
-              "....X",
-              "OXXX.",
-              "....O"});
-  EXPECT_EQ(is_forbidden(7, 6), 1);
-
-  // A straight four along the row and a closed four along the anti-diagonal.
-  new_board(2);
-  place_all({{7, 3}, {7, 4}, {7, 5}}, 1);
-  place_all({{8, 5}, {9, 4}, {10, 3}}, 1);
-  place_all({{11, 2}}, 2);
-  EXPECT_EQ(is_forbidden(7, 6), 1);
-}
-
-TEST_F(Forbidden, DoubleThreeIsForbidden) {
-  draw(5, 5, {"..X",
-              "..X",
-              "XX."});  // solid threes along the row and the column at (7,7)
-  EXPECT_EQ(is_forbidden(7, 7), 1);
-
-  new_board(2);
-  draw(5, 5, {"X",
-              ".X",
-              "....XX"});  // (7,7): diagonal three and split three .X.XX. along the row
-  EXPECT_EQ(is_forbidden(7, 7), 1);
-}
-
-TEST_F(Forbidden, FourThreeAndSingleShapesAreAllowed) {
-  // Closed four along the row, open three along the column.
-  draw(5, 2, {"....X",
-              "....X",
-              "OXXX."});
-  EXPECT_EQ(is_forbidden(7, 6), 0);
-
-  // A straight four alone.
-  new_board(2);
-  draw(7, 3, {"XXX"});
-  EXPECT_EQ(is_forbidden(7, 6), 0);
-  EXPECT_EQ(is_forbidden(7, 2), 0);
-
-  // A straight four with a three: the straight four's two ends count as one four.
-  place_all({{8, 6}, {9, 6}}, 1);
-  EXPECT_EQ(is_forbidden(7, 6), 0);
-
-  // Adding a second three makes it four-three-three, forbidden by the double three.
-  place_all({{6, 7}, {5, 8}}, 1);
-  EXPECT_EQ(is_forbidden(7, 6), 1);
-}
-
-TEST_F(Forbidden, ThreeThatCannotBecomeAStraightFourDoesNotCount) {
-  // Along the row (7,5) makes X..XXX..X: each straight-four cell would also join a
-  // far stone into six, so it is no three; with the column three it is allowed.
-  draw(5, 0, {".....X",
-              ".....X",
-              "X..XX...X"});
-  EXPECT_EQ(is_forbidden(7, 5), 0);
-  // Without the far stones the row three is real.
-  new_board(2);
-  draw(5, 0, {".....X",
-              ".....X",
-              "...XX"});
-  EXPECT_EQ(is_forbidden(7, 5), 1);
-}
-
-TEST_F(Forbidden, DoubleThreeWhoseExtensionPointsAreForbiddenIsAllowed) {
-  // (7,7) makes a row three (7,5..7) and a column three (7..9,7). The row three's
-  // straight-four cells (7,4) and (7,8) each complete an overline along their columns.
-  const std::initializer_list<Cell> row_three = {{7, 5}, {7, 6}};
-  const std::initializer_list<Cell> column_three = {{8, 7}, {9, 7}};
-  const std::initializer_list<Cell> overline_at_7_4 = {{4, 4}, {5, 4}, {6, 4}, {8, 4}, {9, 4}};
-  const std::initializer_list<Cell> overline_at_7_8 = {{4, 8}, {5, 8}, {6, 8}, {8, 8}, {9, 8}};
-  auto set_up = [&](bool left, bool right) {
-    new_board(2);
-    place_all(row_three, 1);
-    place_all(column_three, 1);
-    if (left) place_all(overline_at_7_4, 1);
-    if (right) place_all(overline_at_7_8, 1);
-  };
-  set_up(true, true);
-  EXPECT_EQ(is_forbidden(7, 4), 1);
-  EXPECT_EQ(is_forbidden(7, 8), 1);
-  EXPECT_EQ(is_forbidden(7, 7), 0);
-  // One playable straight-four cell is enough for the row three to count.
-  set_up(true, false);
-  EXPECT_EQ(is_forbidden(7, 7), 1);
-  set_up(false, true);
-  EXPECT_EQ(is_forbidden(7, 7), 1);
-  set_up(false, false);
-  EXPECT_EQ(is_forbidden(7, 7), 1);
+  draw(7, 2, "XXX...XXX");
+  EXPECT_EQ(forbidden_cells(), "(7,6)");
+  new_board(2, 20, 20);
+  draw(19, 11, "XXX...XXX");
+  EXPECT_EQ(forbidden_cells(), "(19,15)");
+  new_board(2, 12, 8);
+  draw(5, 7, "...X/...X/.XX.");
+  EXPECT_EQ(forbidden_cells(), "");
 }
 
 TEST_F(Forbidden, OccupiedCellsNeverAndThePositionIsRestored) {
-  // A ring of black stones on a 6 by 6 board: every three point is a double three.
+  // A ring on a 6 by 6 board: every three point of black is a double three.
   new_board(2, 6, 6);
-  draw(1, 1, {".XX.",
-              "X..X",
-              "X..X",
-              ".XX."});
-  const Snapshot before = Snapshot::take();
-  EXPECT_EQ(forbidden_map(), "(1,1)(1,4)(2,2)(2,3)(3,2)(3,3)(4,1)(4,4)");
-  EXPECT_TRUE(before.unchanged());
-
-  // White stones on the forbidden cells: nothing is reported for them.
+  draw(1, 1, ".XX./X..X/X..X/.XX.");
+  const Snapshot ring;
+  EXPECT_EQ(forbidden_cells(), "(1,1)(1,4)(2,2)(2,3)(3,2)(3,3)(4,1)(4,4)");
+  EXPECT_TRUE(ring.unchanged());
+  // White stones on the forbidden cells of an overline and a double four.
   new_board(2);
-  draw(1, 8, {"XXX.XX"});
-  draw(4, 2, {"....X",
-              "....X",
-              "....X",
-              "OXXX.",
-              "....O"});
-  EXPECT_EQ(forbidden_map(), "(1,11)(7,6)");
+  draw(1, 8, "XXX.XX");
+  draw(4, 2, "....X/....X/....X/OXXX./....O");
+  EXPECT_EQ(forbidden_cells(), "(1,11)(7,6)");
   place_stone(1, 11, 2);
   place_stone(7, 6, 2);
-  EXPECT_EQ(forbidden_map(), "");
-  for (int y = 0; y < 15; ++y) EXPECT_EQ(is_forbidden(1, y) + is_forbidden(7, y), 0);
-}
-
-TEST_F(Forbidden, LargerAndRectangularBoardsAndEdges) {
-  // 20 by 20: the double four on one line running up to the last column.
-  new_board(2, 20, 20);
-  draw(19, 11, {"XXX...XXX"});
-  EXPECT_EQ(forbidden_map(), "(19,15)");
-
-  // A four against the edge has one completing cell: with a three it is a four-three.
-  new_board(2, 20, 20);
-  draw(0, 3, {"XX",
-              "..X",
-              "..X",
-              "..X"});
-  EXPECT_EQ(is_forbidden(0, 5), 0);
-  // With a straight four along the first row instead of the three, two fours.
-  place_stone(0, 2, 1);
-  EXPECT_EQ(is_forbidden(0, 5), 1);
-
-  // Width 12, height 8: x runs to 7, y to 11. Double three by the bottom-right corner.
-  new_board(2, 12, 8);
-  draw(4, 8, {"..X",
-              "..X",
-              "XX."});
-  EXPECT_EQ(is_forbidden(6, 10), 1);
-  // The same along the bottom row: the column three cannot grow past x = 7, so only the
-  // row three is real.
-  new_board(2, 12, 8);
-  draw(5, 7, {"...X",
-              "...X",
-              ".XX."});
-  EXPECT_EQ(is_forbidden(7, 10), 0);
-  EXPECT_EQ(forbidden_map(), "");
+  EXPECT_EQ(forbidden_cells(), "");
 }

@@ -30,8 +30,7 @@ class FourThreat : public ::testing::Test {
   // open three to become a straight four.
   static void two_four_win(int rule, int attacker) {
     new_board(rule);
-    place_all({{7, 3}, {7, 4}, {7, 5}, {9, 6}, {10, 6}, {8, 7}, {8, 8}}, attacker);
-    place_all({{7, 2}, {11, 6}}, attacker ^ 3);
+    draw(7, 2, "OXXX/.....XX/....X/....X/....O", attacker);
   }
 };
 
@@ -40,9 +39,9 @@ class FourThreat : public ::testing::Test {
 TEST_F(FourThreat, FivePointOfTheAttackerWinsAtOnce) {
   for (int rule = 0; rule <= 2; ++rule) {
     new_board(rule);
-    draw(7, 3, {"XXXX"});
-    draw(9, 3, {"OOOO"});  // the defender's five point does not matter: the side to move plays first
-    const Snapshot before = Snapshot::take();
+    draw(7, 3, "XXXX");
+    draw(9, 3, "OOOO");  // the defender's five point does not matter: the side to move plays first
+    const Snapshot before;
     EXPECT_EQ(search(1), win_after(0));
     EXPECT_EQ(node_count, 1);
     EXPECT_TRUE(before.unchanged());
@@ -56,19 +55,17 @@ TEST_F(FourThreat, WinCheckUnderRenjuExaminesOnlyBlacksFirstOpenFourPoint) {
   // under free-style).
   for (int rule = 0; rule <= 2; ++rule) {
     new_board(rule);
-    draw(7, 5, {"XXX"});
-    place_all({{4, 4}, {5, 4}, {6, 4}, {8, 4}, {9, 4}}, 1);
+    draw(4, 4, "X/X/X/.XXX/X/X");
     EXPECT_EQ(threat_win_check(576, 1), rule == 2 ? 0 : WIN_VALUE + 576) << rule;
     // The same with (7,8), the later point, forbidden instead.
     new_board(rule);
-    draw(7, 5, {"XXX"});
-    place_all({{4, 8}, {5, 8}, {6, 8}, {8, 8}, {9, 8}}, 1);
+    draw(4, 5, "...X/...X/...X/XXX/...X/...X");
     EXPECT_EQ(threat_win_check(300, 1), WIN_VALUE + 300) << rule;
     // The opponent's five point comes before any open-four point.
     new_board(rule);
-    draw(7, 5, {"XXX"});
+    draw(7, 5, "XXX");
     EXPECT_EQ(threat_win_check(300, 1), WIN_VALUE + 300) << rule;
-    place_all({{1, 1}, {1, 2}, {1, 3}, {1, 4}}, 2);
+    draw(1, 1, "OOOO");
     EXPECT_EQ(threat_win_check(300, 1), 0);
   }
 }
@@ -77,7 +74,7 @@ TEST_F(FourThreat, WinByTwoFoursUnderEveryRule) {
   for (int rule = 0; rule <= 2; ++rule) {
     for (int attacker = 1; attacker <= 2; ++attacker) {
       two_four_win(rule, attacker);
-      const Snapshot before = Snapshot::take();
+      const Snapshot before;
       EXPECT_EQ(search(attacker), win_after(4)) << rule << " " << attacker;
       EXPECT_EQ(node_count, 5) << "root, two fours, two blocks";
       EXPECT_EQ(abort_flag, 0);
@@ -96,13 +93,7 @@ TEST_F(FourThreat, DoubleFourPointWinsExceptForBlackUnderRenju) {
   // (7,6) completes a closed four along the row and one along the column.
   for (int rule = 0; rule <= 2; ++rule) {
     new_board(rule);
-    draw(2, 2, {"....O",
-                ".....",
-                "....X",
-                "....X",
-                "....X",
-                "OXXX.",
-                "....O"});
+    draw(2, 2, "....O//....X/....X/....X/OXXX./....O");
     // The four, the block of one five point, and the other five point.
     EXPECT_EQ(search(1), rule == 2 ? 0 : win_after(2)) << rule;
     EXPECT_EQ(abort_flag, 0);
@@ -112,8 +103,7 @@ TEST_F(FourThreat, DoubleFourPointWinsExceptForBlackUnderRenju) {
 TEST_F(FourThreat, DefenderFivePointRefutesEveryFourThatDoesNotBlockIt) {
   for (int rule = 0; rule <= 2; ++rule) {
     two_four_win(rule, 1);
-    place_all({{1, 1}, {1, 2}, {1, 3}, {1, 4}}, 2);
-    place_all({{1, 0}}, 1);  // white's five point is (1,5) alone
+    draw(1, 0, "XOOOO");  // white's five point is (1,5) alone
     EXPECT_EQ(threat_win_check(576, 1), 0);
     EXPECT_EQ(search(1), 0) << rule;
   }
@@ -125,8 +115,7 @@ TEST_F(FourThreat, RenjuBlackMayNotBlockOnAForbiddenCellAndLoses) {
   // A closed three on column 9 lends (6,9) enough value to be tried.
   for (int rule = 1; rule <= 2; ++rule) {
     new_board(rule);
-    place_all({{3, 5}, {4, 5}, {5, 5}, {7, 5}, {8, 5}, {6, 4}, {6, 10}, {9, 9}}, 1);
-    place_all({{6, 6}, {6, 7}, {6, 8}, {7, 9}, {8, 9}}, 2);
+    draw(3, 4, ".X/.X/.X/X.OOO.X/.X...O/.X...O/.....X");
     if (rule == 1) {
       // Under the standard rule black simply blocks.
       EXPECT_EQ(search(2), 0);

@@ -1,13 +1,8 @@
-// Board set-up shared by the threat-analysis tests: an empty board of any size for a
-// rule, and stones drawn as small pictures.
+// Board set-up shared by the threat-analysis tests.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
-#include <string>
 
 #include "board/board.h"
 #include "board/bookkeeping.h"
@@ -17,7 +12,6 @@
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
 #include "protocol/settings.h"
-#include "search/candidate_lists.h"
 
 namespace threat_test {
 
@@ -39,58 +33,37 @@ inline void new_board(int rule, int width = 15, int height = 15) {
   turn_limit = 1 << 30;
   decision_start = clock_ms();
   node_count = 0;
-  min_remaining_depth = 0;
   stop_flag = 0;
   abort_flag = 0;
 }
 
-// Places the stones of a picture whose first row is x = x0 and first column y = y0:
-// 'X' black (player 1), 'O' white (player 2); any other character leaves the cell.
-inline void draw(int x0, int y0, std::initializer_list<const char*> rows) {
-  int x = x0;
-  for (const char* row : rows) {
-    for (int i = 0; row[i] != '\0'; ++i) {
-      if (row[i] == 'X') place_stone(x, y0 + i, 1);
-      if (row[i] == 'O') place_stone(x, y0 + i, 2);
+// Stones of a picture whose rows, separated by '/', start at x = x0, x0 + 1, ... and
+// whose characters lie at y = y0, y0 + 1, ...: 'X' for player x_player (black unless
+// given), 'O' for the other, anything else empty.
+inline void draw(int x0, int y0, const char* picture, int x_player = 1) {
+  for (int x = x0, y = y0; *picture != '\0'; ++picture, ++y) {
+    if (*picture == '/') {
+      ++x;
+      y = y0 - 1;
+    } else if (*picture == 'X' || *picture == 'O') {
+      place_stone(x, y, *picture == 'X' ? x_player : x_player ^ 3);
     }
-    ++x;
   }
 }
 
-struct Cell {
-  int x;
-  int y;
-};
-
-inline void place_all(std::initializer_list<Cell> cells, int who) {
-  for (const Cell& c : cells) place_stone(c.x, c.y, who);
-}
-
-// What a search or a test of a cell must leave as it found it.
+// The stones, key and threat sets of kinds 0..3, which a test or a search of the
+// position must leave as it found them (the empty-board start codes of cells no stone
+// has reached yet may change for good).
 struct Snapshot {
-  Board position;
-  ThreatSets sets;
+  Board position = board;
+  ThreatSets sets = threat_sets;
 
-  static Snapshot take() {
-    Snapshot s;
-    std::memcpy(&s.position, &board, sizeof board);
-    std::memcpy(&s.sets, &threat_sets, sizeof threat_sets);
-    return s;
-  }
-  // Cells, key, move list and the threat sets of kinds 0..3 (the empty-board start
-  // codes of untouched cells may legitimately change).
   bool unchanged() const {
-    if (position.hash_key != board.hash_key || position.move_count != board.move_count) return false;
-    if (std::memcmp(position.cells, board.cells, sizeof board.cells) != 0) return false;
-    if (std::memcmp(position.lines, board.lines, sizeof board.lines) != 0) return false;
-    if (std::memcmp(sets.dir_mask, threat_sets.dir_mask, sizeof sets.dir_mask) != 0) return false;
-    for (int k = 0; k < 4; ++k)
-      for (int p = 0; p < 2; ++p) {
-        if (sets.set_rows[k][p] != threat_sets.set_rows[k][p]) return false;
-        if (std::memcmp(sets.row_mask[k][p], threat_sets.row_mask[k][p], sizeof sets.row_mask[k][p]) != 0)
-          return false;
-      }
-    return true;
+    return position.hash_key == board.hash_key && position.move_count == board.move_count &&
+           std::memcmp(position.lines, board.lines, sizeof board.lines) == 0 &&
+           std::memcmp(sets.dir_mask, threat_sets.dir_mask, sizeof sets.dir_mask) == 0 &&
+           std::memcmp(sets.row_mask, threat_sets.row_mask, 4 * sizeof sets.row_mask[0]) == 0 &&
+           std::memcmp(sets.set_rows, threat_sets.set_rows, 4 * sizeof sets.set_rows[0]) == 0;
   }
 };
 
