@@ -4,8 +4,7 @@
 
 int main() {
   zerin::start_search_thread();
-  for (;;) {
-    zerin::read_line();
-    zerin::dispatch_command();
+  while (zerin::read_line() && zerin::dispatch_command()) {
   }
+  zerin::exit_engine();
 }

@@ -23,11 +23,13 @@ void exit_engine() {
   std::_Exit(0);
 }
 
-void read_line() {
+int (*read_input_char)() = [] { return std::getchar(); };
+
+bool read_line() {
   int stored = 0;
   for (;;) {
-    const int c = std::getchar();
-    if (c == EOF) exit_engine();
+    const int c = read_input_char();
+    if (c == EOF) return false;
     if (stored < LINE_BUFFER_SIZE) line_buffer[stored++] = static_cast<char>(c);
     if (c == '\n') break;
   }
@@ -35,6 +37,7 @@ void read_line() {
   const int end = stored - 1;
   line_buffer[end] = '\0';
   if (end > 0 && line_buffer[end - 1] == '\r') line_buffer[end - 1] = '\0';
+  return true;
 }
 
 const char* match_command(const char* keyword, const char* text) {
@@ -77,9 +80,10 @@ bool scan_one_number(const char*& p, int* out) {
 bool line_is_done(const char* text) { return strcasecmp(text, "done") == 0; }
 
 // Reads "x,y,who" lines until one is not; writes the error unless it was "done".
-void read_position_block() {
+// False when the input ended inside the block.
+bool read_position_block() {
   for (;;) {
-    read_line();
+    if (!read_line()) return false;
     int v[3];
     if (scan_numbers(line_buffer, "%d,%d,%d", v) == 3 && in_board(v[0], v[1])) {
       if (v[2] == 1) {
@@ -96,14 +100,14 @@ void read_position_block() {
       }
     }
     if (!line_is_done(line_buffer)) log_line("ERROR x,y,who or DONE expected after BOARD");
-    return;
+    return true;
   }
 }
 
-void read_block_cells() {
+bool read_block_cells() {
   for (;;) {
-    read_line();
-    if (line_is_done(line_buffer)) return;
+    if (!read_line()) return false;
+    if (line_is_done(line_buffer)) return true;
     int v[2];
     if (scan_numbers(line_buffer, "%d,%d", v) == 2 && v[0] >= 0 && v[0] < MAX_SIDE && v[1] >= 0 &&
         v[1] < MAX_SIDE)
@@ -172,7 +176,7 @@ int scan_numbers(const char* text, const char* format, int* values) {
   return count;
 }
 
-void dispatch_command() {
+bool dispatch_command() {
   const char* line = line_buffer;
   const char* arg;
   int x, y;
@@ -209,20 +213,20 @@ void dispatch_command() {
              ENGINE_VERSION, "https://zerin-gomoku.org");
   } else if (match_command("END", line)) {
     stop_search();
-    exit_engine();
+    return false;
   } else if (match_command("BOARD", line)) {
     stop_search_and_prepare();
-    read_position_block();
+    if (!read_position_block()) return false;
     request_search();
   } else if (match_command("zrboard", line)) {
     stop_search_and_prepare();
-    read_position_block();
+    if (!read_position_block()) return false;
   } else if (match_command("zrstop", line)) {
     stop_search();
   } else if (match_command("zrblockreset", line)) {
     clear_block_grid();
   } else if (match_command("zrblock", line)) {
-    read_block_cells();
+    if (!read_block_cells()) return false;
   } else if ((arg = match_command("TAKEBACK", line))) {
     stop_search_and_prepare();
     if (read_coordinates(arg, &x, &y) && take_back(x, y))
@@ -240,6 +244,7 @@ void dispatch_command() {
   } else {
     log_line("UNKNOWN command");
   }
+  return true;
 }
 
 }  // namespace zerin

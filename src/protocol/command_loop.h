@@ -8,13 +8,18 @@ extern char line_buffer[LINE_BUFFER_SIZE];
 
 extern const char* const ENGINE_VERSION;
 
-// Fills line_buffer with the next input line; ends the process at end of input.
-void read_line();
+// Where input characters come from: standard input, or a test's or fuzzer's source
+// (EOF at the end).
+extern int (*read_input_char)();
+
+// Fills line_buffer with the next input line; false at end of input.
+bool read_line();
 // The rest of text after keyword (matched ignoring case) and the white space after it,
 // or nullptr when text does not begin with keyword.
 const char* match_command(const char* keyword, const char* text);
-// Acts on the line in line_buffer.
-void dispatch_command();
+// Acts on the line in line_buffer; false when the process must end (END, or the input
+// ended inside a block of follow-up lines).
+bool dispatch_command();
 // Ends the process with status 0 (output flushed, the search thread not joined).
 [[noreturn]] void exit_engine();
 
