@@ -61,6 +61,22 @@ class Brain:
         self.last_write = time.monotonic()
         return self.last_write
 
+    def sched_ms(self):
+        """(milliseconds on a processor, milliseconds waiting for one) summed over the
+        engine's threads, from /proc; None where that is not available. Tells a slow
+        engine from a busy machine."""
+        base = f"/proc/{self.proc.pid}/task"
+        run = wait = 0
+        try:
+            for task in os.listdir(base):
+                with open(f"{base}/{task}/schedstat") as f:
+                    fields = f.read().split()
+                run += int(fields[0])
+                wait += int(fields[1])
+        except (OSError, ValueError, IndexError):
+            return None
+        return run / 1e6, wait / 1e6
+
     def next_line(self, deadline):
         """The next (timestamp, line); raises EngineDied at end of output, EngineHung at the deadline."""
         wait = deadline - time.monotonic()

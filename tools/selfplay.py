@@ -74,6 +74,21 @@ def judge(rule, colour, lengths):
     return longest >= 5, False
 
 
+def five_points(grid, height, width, rule, colour):
+    """The empty cells where a stone of `colour` would win."""
+    cells = set()
+    for x in range(height):
+        row = grid[x]
+        for y in range(width):
+            if row[y] != 0:
+                continue
+            row[y] = colour
+            if judge(rule, colour, run_lengths(grid, height, width, x, y))[0]:
+                cells.add((x, y))
+            row[y] = 0
+    return cells
+
+
 def board_text(grid, height, width, last=None):
     marks = {0: ".", 1: "X", 2: "O"}
     rows = ["     " + "".join(f"{y:3d}" for y in range(width))]
@@ -96,6 +111,8 @@ class Stats:
         self.errors = 0
         self.unexpected = 0
         self.overlines = 0
+        self.missed_wins = 0
+        self.missed_blocks = 0
         self.faults = []
         self.worst = (0.0, None)  # (seconds, description)
         self.delays = []  # (seconds, description)
@@ -207,6 +224,7 @@ class Match:
             if args.timeout_match > 0:
                 left = max(0, int(args.timeout_match - self.used_ms[i]))
                 brain.send(f"INFO time_left {left}")
+            sched_before = brain.sched_ms()
             if not moves:
                 sent = brain.send("BEGIN")
             elif known[i] == 0 and len(moves) > 1:
@@ -216,18 +234,25 @@ class Match:
                 assert len(moves) - known[i] == 1
                 x, y = moves[-1]
                 sent = brain.send(f"TURN {x},{y}")
+            own_fives = five_points(grid, self.height, self.width, args.rule, colour)
+            their_fives = five_points(grid, self.height, self.width, args.rule, colour ^ 3)
             x, y, stamp, _ = brain.wait_move(self.hard_timeout())
             delay = stamp - sent
+            sched_after = brain.sched_ms()
+            sched = ""
+            if sched_before and sched_after:
+                sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor, "
+                         f"{sched_after[1] - sched_before[1]:.0f} ms waiting for one")
             self.used_ms[i] += delay * 1000.0
             st.replies += 1
             where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
-            st.delays.append((delay, where))
+            st.delays.append((delay, where + sched))
             if delay > st.worst[0]:
                 st.worst = (delay, where)
             if delay * 1000.0 > args.timeout_turn + args.late_margin:
                 st.late += 1
                 st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
-                         f"(timeout_turn {args.timeout_turn} + {args.late_margin})")
+                         f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
             if args.verbose:
                 print(f"  {brain.name}: {x},{y}  ({delay * 1000.0:.0f} ms)")
             if not (0 <= x < self.height and 0 <= y < self.width) or grid[x][y] != 0:
@@ -236,6 +261,15 @@ class Match:
                 st.fault(f"{where}: illegal reply {x},{y} ({why})")
                 result = ("forfeit", f"{brain.name} illegal reply {x},{y}")
                 break
+            if own_fives and (x, y) not in own_fives:
+                st.missed_wins += 1
+                st.fault(f"{where}: played {x},{y} while it had a five at "
+                         + " ".join(f"{a},{b}" for a, b in sorted(own_fives)))
+            elif their_fives and not own_fives and (x, y) not in their_fives:
+                # Not a fault by itself: under Renju black may be unable to block on a forbidden point.
+                st.missed_blocks += 1
+                print(f"  note: {where}: played {x},{y} without blocking the opponent's five at "
+                      + " ".join(f"{a},{b}" for a, b in sorted(their_fives)))
             grid[x][y] = colour
             moves.append((x, y))
             known[i] = len(moves)
@@ -292,6 +326,7 @@ class Match:
         print("  wins: " + (", ".join(f"{k} {v}" for k, v in sorted(st.wins.items())) or "none"))
         print(f"  replies: {st.replies}, illegal {st.illegal}, late {st.late}, ERROR lines {st.errors}, "
               f"unexpected lines {st.unexpected}, overlines {st.overlines}")
+        print(f"  missed fives {st.missed_wins}, unblocked fives {st.missed_blocks}")
         if st.replies:
             worst, where = st.worst
             ms = sorted(d * 1000.0 for d, _ in st.delays)
