@@ -108,6 +108,7 @@ class Stats:
         self.replies = 0
         self.illegal = 0
         self.late = 0
+        self.late_unwaited = 0  # late even without the time spent waiting for a processor
         self.errors = 0
         self.unexpected = 0
         self.overlines = 0
@@ -240,9 +241,11 @@ class Match:
             delay = stamp - sent
             sched_after = brain.sched_ms()
             sched = ""
+            waited = 0.0
             if sched_before and sched_after:
+                waited = (sched_after[1] - sched_before[1]) / 1000.0
                 sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor, "
-                         f"{sched_after[1] - sched_before[1]:.0f} ms waiting for one")
+                         f"{waited * 1000.0:.0f} ms waiting for one")
             self.used_ms[i] += delay * 1000.0
             st.replies += 1
             where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
@@ -251,6 +254,8 @@ class Match:
                 st.worst = (delay, where)
             if delay * 1000.0 > args.timeout_turn + args.late_margin:
                 st.late += 1
+                if (delay - waited) * 1000.0 > args.timeout_turn + args.late_margin:
+                    st.late_unwaited += 1
                 st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
                          f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
             if args.verbose:
@@ -283,6 +288,8 @@ class Match:
                 result = ("black" if colour == 1 else "white", f"five at move {len(moves)} ({x},{y})")
 
         print(board_text(grid, self.height, self.width, last))
+        # The game in the positions-file form (RULE WIDTH HEIGHT MOVES), to replay a move.
+        print(f"moves: {args.rule} {self.width} {self.height} " + ";".join(f"{x},{y}" for x, y in moves))
         kind, detail = result
         if kind in ("black", "white"):
             winner = self.names[brain_of[1 if kind == "black" else 2]]
@@ -327,6 +334,7 @@ class Match:
         print(f"  replies: {st.replies}, illegal {st.illegal}, late {st.late}, ERROR lines {st.errors}, "
               f"unexpected lines {st.unexpected}, overlines {st.overlines}")
         print(f"  missed fives {st.missed_wins}, unblocked fives {st.missed_blocks}")
+        print(f"  late replies still late without their wait for a processor: {st.late_unwaited} of {st.late}")
         if st.replies:
             worst, where = st.worst
             ms = sorted(d * 1000.0 for d, _ in st.delays)
