@@ -62,20 +62,24 @@ class Brain:
         return self.last_write
 
     def sched_ms(self):
-        """(milliseconds on a processor, milliseconds waiting for one) summed over the
-        engine's threads, from /proc; None where that is not available. Tells a slow
-        engine from a busy machine."""
-        base = f"/proc/{self.proc.pid}/task"
+        """(milliseconds on a processor, milliseconds waiting for one, milliseconds in the
+        kernel) summed over the engine's threads, from /proc; None where that is not
+        available. Tells a slow engine from a busy machine. The kernel time has the
+        resolution of a clock tick."""
+        base = f"/proc/{self.proc.pid}"
         run = wait = 0
         try:
-            for task in os.listdir(base):
-                with open(f"{base}/{task}/schedstat") as f:
+            for task in os.listdir(f"{base}/task"):
+                with open(f"{base}/task/{task}/schedstat") as f:
                     fields = f.read().split()
                 run += int(fields[0])
                 wait += int(fields[1])
+            with open(f"{base}/stat") as f:
+                stat = f.read()
+            system_ticks = int(stat[stat.rindex(")") + 2:].split()[12])
         except (OSError, ValueError, IndexError):
             return None
-        return run / 1e6, wait / 1e6
+        return run / 1e6, wait / 1e6, system_ticks * 1000.0 / os.sysconf("SC_CLK_TCK")
 
     def next_line(self, deadline):
         """The next (timestamp, line); raises EngineDied at end of output, EngineHung at the deadline."""

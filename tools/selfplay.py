@@ -244,7 +244,8 @@ class Match:
             waited = 0.0
             if sched_before and sched_after:
                 waited = (sched_after[1] - sched_before[1]) / 1000.0
-                sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor, "
+                sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor "
+                         f"({sched_after[2] - sched_before[2]:.0f} in the kernel), "
                          f"{waited * 1000.0:.0f} ms waiting for one")
             self.used_ms[i] += delay * 1000.0
             st.replies += 1
