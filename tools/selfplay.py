@@ -1,0 +1,381 @@
+#!/usr/bin/env python3
+"""Plays two brains against each other over the protocol and checks what they answer.
+
+    tools/selfplay.py --games 4 --rule 2 --size 15 --timeout-turn 100
+    tools/selfplay.py --size 20x15 --openings --engine2 "path/to/other-brain"
+
+The tool keeps its own board, checks that every reply is an empty cell on the board,
+adjudicates fives (rule 0: five or more; rule 1: exactly five; rule 2: exactly five for
+black, five or more for white; black's forbidden moves are not adjudicated, an overline
+by black under rule 2 is only reported), detects a full board, and measures every
+reply's delay from the moment its command was written.
+
+Coordinates are the engine's: for a board of width W and height H (START W, or
+RECTSTART W,H) a cell is x,y with 0 <= x < H and 0 <= y < W. The board is printed with
+x down and y across.
+
+Exit status 0 when every game went cleanly; 1 on an illegal reply, a reply later than
+timeout_turn plus the margin, an ERROR or unexpected line, a crash or a hung engine.
+"""
+
+import argparse
+import sys
+import time
+
+from brain import DEFAULT_ENGINE, MOVE_RE, Brain, EngineDied, EngineHung, start_command
+
+# Short openings as offsets from the centre (dx, dy); all fit a 7 by 7 board.
+OPENINGS = [
+    [(0, 0), (0, 1), (1, 1)],
+    [(0, 0), (1, 1), (2, 0)],
+    [(0, 0), (0, 1), (2, 2)],
+    [(0, 0), (-1, 1), (1, 2)],
+    [(0, 0), (1, 0), (-1, 2)],
+    [(0, 0), (1, 1), (-1, 2), (2, -1)],
+    [(0, 0), (-1, -1)],
+    [(0, 0), (2, 1), (1, -1), (-1, 2), (0, 2)],
+]
+
+DIRECTIONS = [(0, 1), (1, 0), (-1, 1), (1, 1)]
+
+
+def parse_size(text):
+    if "x" in text.lower():
+        w, h = text.lower().split("x", 1)
+        return int(w), int(h)
+    return int(text), int(text)
+
+
+def run_lengths(grid, height, width, x, y):
+    """Length of the run of the stone at (x, y) in each of the four directions."""
+    colour = grid[x][y]
+    lengths = []
+    for dx, dy in DIRECTIONS:
+        n = 1
+        for sign in (1, -1):
+            cx, cy = x + sign * dx, y + sign * dy
+            while 0 <= cx < height and 0 <= cy < width and grid[cx][cy] == colour:
+                n += 1
+                cx += sign * dx
+                cy += sign * dy
+        lengths.append(n)
+    return lengths
+
+
+def judge(rule, colour, lengths):
+    """(wins, overline) for a stone of `colour` (1 black, 2 white) with these run lengths."""
+    longest = max(lengths)
+    if rule == 0:
+        return longest >= 5, False
+    if rule == 1:
+        return 5 in lengths, longest > 5
+    if colour == 1:  # Renju, black: exactly five; an overline is reported, not adjudicated
+        return 5 in lengths, longest > 5
+    return longest >= 5, False
+
+
+def five_points(grid, height, width, rule, colour):
+    """The empty cells where a stone of `colour` would win."""
+    cells = set()
+    for x in range(height):
+        row = grid[x]
+        for y in range(width):
+            if row[y] != 0:
+                continue
+            row[y] = colour
+            if judge(rule, colour, run_lengths(grid, height, width, x, y))[0]:
+                cells.add((x, y))
+            row[y] = 0
+    return cells
+
+
+def board_text(grid, height, width, last=None):
+    marks = {0: ".", 1: "X", 2: "O"}
+    rows = ["     " + "".join(f"{y:3d}" for y in range(width))]
+    for x in range(height):
+        cells = []
+        for y in range(width):
+            m = marks[grid[x][y]]
+            cells.append(f"[{m}]" if last == (x, y) else f" {m} ")
+        rows.append(f"{x:3d}  " + "".join(cells))
+    return "\n".join(rows)
+
+
+class Stats:
+    def __init__(self):
+        self.results = {}
+        self.wins = {}
+        self.replies = 0
+        self.illegal = 0
+        self.late = 0
+        self.late_unwaited = 0  # late even without the time spent waiting for a processor
+        self.errors = 0
+        self.unexpected = 0
+        self.overlines = 0
+        self.missed_wins = 0
+        self.missed_blocks = 0
+        self.faults = []
+        self.worst = (0.0, None)  # (seconds, description)
+        self.delays = []  # (seconds, description)
+
+    def result(self, key):
+        self.results[key] = self.results.get(key, 0) + 1
+
+    def fault(self, text):
+        self.faults.append(text)
+        print(f"FAULT: {text}")
+
+
+class Match:
+    def __init__(self, args):
+        self.args = args
+        self.width, self.height = parse_size(args.size)
+        self.stats = Stats()
+        self.commands = [args.engine1, args.engine2]
+        self.names = ["engine1", "engine2"]
+        self.brains = [None, None]
+        self.used_ms = [0.0, 0.0]
+        self.expect_ok = set()
+
+    # Lines other than move replies: MESSAGE and ERROR are the only ones allowed
+    # (and OK after START).
+    def on_line(self, brain, line):
+        args = self.args
+        if line.startswith("MESSAGE"):
+            if args.verbose:
+                print(f"  {brain.name}: {line}")
+        elif line.startswith("ERROR"):
+            self.stats.errors += 1
+            self.stats.fault(f"{brain.name} wrote {line!r}")
+        elif line == "OK" and brain.name in self.expect_ok:
+            if args.verbose:
+                print(f"  {brain.name}: {line}")
+        else:
+            self.stats.unexpected += 1
+            self.stats.fault(f"{brain.name} wrote an unexpected line {line!r}")
+
+    def hard_timeout(self):
+        return self.args.hard_timeout / 1000.0
+
+    def launch(self):
+        for i in range(2):
+            self.brains[i] = Brain(self.commands[i], self.names[i], self.on_line)
+
+    def new_game(self, brain, index):
+        args = self.args
+        self.expect_ok.add(brain.name)
+        brain.send(start_command(self.width, self.height))
+        _, line, _ = brain.wait_for(lambda l: l == "OK" or l.startswith("ERROR"), self.hard_timeout())
+        self.expect_ok.discard(brain.name)
+        if line != "OK":
+            self.on_line(brain, line)
+            raise EngineDied(f"{brain.name}: refused the start ({line})")
+        self.used_ms[index] = 0.0
+        infos = [f"INFO timeout_turn {args.timeout_turn}", f"INFO rule {args.rule}", "INFO game_type 1"]
+        if args.timeout_match > 0:
+            infos += [f"INFO timeout_match {args.timeout_match}", f"INFO time_left {args.timeout_match}"]
+        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info]
+        brain.send(*infos)
+
+    def opening_moves(self, game):
+        if not self.args.openings:
+            return []
+        usable = []
+        cx, cy = self.height // 2, self.width // 2
+        for opening in OPENINGS:
+            cells = [(cx + dx, cy + dy) for dx, dy in opening]
+            if all(0 <= x < self.height and 0 <= y < self.width for x, y in cells):
+                usable.append(cells)
+        if not usable:
+            return []
+        return usable[(game // 2) % len(usable)]
+
+    def play_game(self, game):
+        args = self.args
+        st = self.stats
+        swap = (game % 2 == 1) and not args.no_swap
+        colour_of = {0: 2, 1: 1} if swap else {0: 1, 1: 2}  # brain index -> colour
+        brain_of = {c: i for i, c in colour_of.items()}
+        for i in range(2):
+            self.new_game(self.brains[i], i)
+
+        grid = [[0] * self.width for _ in range(self.height)]
+        moves = self.opening_moves(game)
+        for k, (x, y) in enumerate(moves):
+            grid[x][y] = k % 2 + 1
+        known = [0, 0]  # moves each brain has been told of or has made
+        cells = self.width * self.height
+        label = (f"game {game + 1}: {self.names[brain_of[1]]} black, {self.names[brain_of[2]]} white, "
+                 f"rule {args.rule}, {self.width}x{self.height}")
+        if moves:
+            label += ", opening " + " ".join(f"{x},{y}" for x, y in moves)
+        print(label)
+        result = None
+        last = moves[-1] if moves else None
+        while result is None:
+            if len(moves) >= cells:
+                result = ("draw", "full board")
+                break
+            if args.max_moves and len(moves) >= args.max_moves:
+                result = ("unfinished", f"move cap {args.max_moves}")
+                break
+            colour = len(moves) % 2 + 1
+            i = brain_of[colour]
+            brain = self.brains[i]
+            if args.timeout_match > 0:
+                left = max(0, int(args.timeout_match - self.used_ms[i]))
+                brain.send(f"INFO time_left {left}")
+            sched_before = brain.sched_ms()
+            if not moves:
+                sent = brain.send("BEGIN")
+            elif known[i] == 0 and len(moves) > 1:
+                block = [f"{x},{y},{1 if k % 2 + 1 == colour else 2}" for k, (x, y) in enumerate(moves)]
+                sent = brain.send("BOARD", *block, "DONE")
+            else:
+                assert len(moves) - known[i] == 1
+                x, y = moves[-1]
+                sent = brain.send(f"TURN {x},{y}")
+            own_fives = five_points(grid, self.height, self.width, args.rule, colour)
+            their_fives = five_points(grid, self.height, self.width, args.rule, colour ^ 3)
+            x, y, stamp, _ = brain.wait_move(self.hard_timeout())
+            delay = stamp - sent
+            sched_after = brain.sched_ms()
+            sched = ""
+            waited = 0.0
+            if sched_before and sched_after:
+                waited = (sched_after[1] - sched_before[1]) / 1000.0
+                sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor "
+                         f"({sched_after[2] - sched_before[2]:.0f} in the kernel), "
+                         f"{waited * 1000.0:.0f} ms waiting for one")
+            self.used_ms[i] += delay * 1000.0
+            st.replies += 1
+            where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
+            st.delays.append((delay, where + sched))
+            if delay > st.worst[0]:
+                st.worst = (delay, where)
+            if delay * 1000.0 > args.timeout_turn + args.late_margin:
+                st.late += 1
+                if (delay - waited) * 1000.0 > args.timeout_turn + args.late_margin:
+                    st.late_unwaited += 1
+                st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
+                         f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
+            if args.verbose:
+                print(f"  {brain.name}: {x},{y}  ({delay * 1000.0:.0f} ms)")
+            if not (0 <= x < self.height and 0 <= y < self.width) or grid[x][y] != 0:
+                st.illegal += 1
+                why = "off the board" if not (0 <= x < self.height and 0 <= y < self.width) else "occupied"
+                st.fault(f"{where}: illegal reply {x},{y} ({why})")
+                result = ("forfeit", f"{brain.name} illegal reply {x},{y}")
+                break
+            if own_fives and (x, y) not in own_fives:
+                st.missed_wins += 1
+                st.fault(f"{where}: played {x},{y} while it had a five at "
+                         + " ".join(f"{a},{b}" for a, b in sorted(own_fives)))
+            elif their_fives and not own_fives and (x, y) not in their_fives:
+                # Not a fault by itself: under Renju black may be unable to block on a forbidden point.
+                st.missed_blocks += 1
+                print(f"  note: {where}: played {x},{y} without blocking the opponent's five at "
+                      + " ".join(f"{a},{b}" for a, b in sorted(their_fives)))
+            grid[x][y] = colour
+            moves.append((x, y))
+            known[i] = len(moves)
+            last = (x, y)
+            wins, overline = judge(args.rule, colour, run_lengths(grid, self.height, self.width, x, y))
+            if overline:
+                st.overlines += 1
+                print(f"  note: {where}: {'black' if colour == 1 else 'white'} made an overline at {x},{y}"
+                      + (" (rule 1: no win)" if args.rule == 1 else " (not adjudicated)"))
+            if wins:
+                result = ("black" if colour == 1 else "white", f"five at move {len(moves)} ({x},{y})")
+
+        print(board_text(grid, self.height, self.width, last))
+        # The game in the positions-file form (RULE WIDTH HEIGHT MOVES), to replay a move.
+        print(f"moves: {args.rule} {self.width} {self.height} " + ";".join(f"{x},{y}" for x, y in moves))
+        kind, detail = result
+        if kind in ("black", "white"):
+            winner = self.names[brain_of[1 if kind == "black" else 2]]
+            st.wins[winner] = st.wins.get(winner, 0) + 1
+            print(f"result: {kind} ({winner}) wins, {detail}, {len(moves)} moves")
+        else:
+            print(f"result: {kind}, {detail}, {len(moves)} moves")
+        st.result(kind)
+        print()
+
+    def run(self):
+        args = self.args
+        self.launch()
+        aborted = None
+        try:
+            for game in range(args.games):
+                self.play_game(game)
+        except (EngineDied, EngineHung) as exc:
+            aborted = str(exc)
+            self.stats.fault(f"match stopped: {exc}")
+        finally:
+            for brain in self.brains:
+                if brain is None:
+                    continue
+                status = brain.close()
+                if status is None:
+                    self.stats.fault(f"{brain.name} did not exit after END (killed)")
+                elif status != 0 and not aborted:
+                    self.stats.fault(f"{brain.name} exited with status {status}")
+        return self.summary()
+
+    def summary(self):
+        args = self.args
+        st = self.stats
+        played = sum(st.results.values())
+        print("summary")
+        print(f"  engines: engine1 = {args.engine1}; engine2 = {args.engine2}")
+        print(f"  rule {args.rule}, board {self.width}x{self.height}, timeout_turn {args.timeout_turn} ms")
+        print(f"  games: {played} of {args.games}")
+        print("  results: " + (", ".join(f"{k} {v}" for k, v in sorted(st.results.items())) or "none"))
+        print("  wins: " + (", ".join(f"{k} {v}" for k, v in sorted(st.wins.items())) or "none"))
+        print(f"  replies: {st.replies}, illegal {st.illegal}, late {st.late}, ERROR lines {st.errors}, "
+              f"unexpected lines {st.unexpected}, overlines {st.overlines}")
+        print(f"  missed fives {st.missed_wins}, unblocked fives {st.missed_blocks}")
+        print(f"  late replies still late without their wait for a processor: {st.late_unwaited} of {st.late}")
+        if st.replies:
+            worst, where = st.worst
+            ms = sorted(d * 1000.0 for d, _ in st.delays)
+            median = ms[len(ms) // 2]
+            p99 = ms[min(len(ms) - 1, int(len(ms) * 0.99))]
+            print(f"  delay: worst {worst * 1000.0:.1f} ms ({where}), median {median:.1f} ms, 99th percentile "
+                  f"{p99:.1f} ms, limit {args.timeout_turn} + {args.late_margin} ms")
+            over = [f"{d * 1000.0:.0f} ms {w}" for d, w in st.delays if d * 1000.0 > args.timeout_turn]
+            if over:
+                print(f"  replies over timeout_turn: {len(over)}: " + "; ".join(over[:12])
+                      + (" ..." if len(over) > 12 else ""))
+        print(f"  faults: {len(st.faults)}")
+        return 1 if st.faults else 0
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--engine1", default=DEFAULT_ENGINE, help="command of the first engine (black in odd games)")
+    p.add_argument("--engine2", default=DEFAULT_ENGINE, help="command of the second engine")
+    p.add_argument("--games", type=int, default=2)
+    p.add_argument("--rule", type=int, default=0, choices=[0, 1, 2])
+    p.add_argument("--size", default="15", help="W or WxH (RECTSTART W,H when they differ)")
+    p.add_argument("--timeout-turn", type=int, default=100, help="INFO timeout_turn, milliseconds")
+    p.add_argument("--timeout-match", type=int, default=1000000,
+                   help="INFO timeout_match; time_left is sent before every move (0: not sent)")
+    p.add_argument("--max-moves", type=int, default=0, help="stop a game after this many stones (0: no cap)")
+    p.add_argument("--openings", action="store_true", help="start games from fixed short openings (sent by BOARD)")
+    p.add_argument("--no-swap", action="store_true", help="engine1 plays black in every game")
+    p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for both")
+    p.add_argument("--late-margin", type=int, default=50, help="milliseconds allowed beyond timeout_turn")
+    p.add_argument("--hard-timeout", type=int, default=0,
+                   help="milliseconds after which a silent engine counts as hung (default 10 x timeout_turn + 5000)")
+    p.add_argument("--verbose", action="store_true", help="show every line the engines write")
+    args = p.parse_args()
+    if args.hard_timeout <= 0:
+        args.hard_timeout = 10 * max(args.timeout_turn, 0) + 5000
+    if args.timeout_match <= 0:
+        args.timeout_match = 0
+    sys.exit(Match(args).run())
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Checks of the tools' own judgement: who wins under each rule, and which report fields
+count as times. Run: python3 tools/test_tools.py"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from run_positions import without_times  # noqa: E402
+from selfplay import five_points, judge, run_lengths  # noqa: E402
+
+
+def grid_with(height, width, stones):
+    grid = [[0] * width for _ in range(height)]
+    for (x, y), colour in stones.items():
+        grid[x][y] = colour
+    return grid
+
+
+class Adjudication(unittest.TestCase):
+    def test_run_lengths_follow_each_direction(self):
+        # A diagonal of four through (5, 5) and a column of two.
+        stones = {(2, 2): 1, (3, 3): 1, (4, 4): 1, (5, 5): 1, (6, 5): 1}
+        grid = grid_with(15, 15, stones)
+        self.assertEqual(run_lengths(grid, 15, 15, 5, 5), [1, 2, 1, 4])
+
+    def test_anti_diagonal_on_a_rectangular_board(self):
+        # Height 6, width 10: x below 6, y below 10; the run ends at the board's edge.
+        stones = {(5, 3): 2, (4, 4): 2, (3, 5): 2, (2, 6): 2, (1, 7): 2}
+        grid = grid_with(6, 10, stones)
+        self.assertEqual(run_lengths(grid, 6, 10, 3, 5)[2], 5)
+
+    def test_overline_by_rule(self):
+        six = [6, 1, 1, 1]
+        self.assertEqual(judge(0, 1, six), (True, False))
+        self.assertEqual(judge(1, 1, six), (False, True))
+        self.assertEqual(judge(1, 2, six), (False, True))
+        self.assertEqual(judge(2, 1, six), (False, True))  # black's overline: reported, no win
+        self.assertEqual(judge(2, 2, six), (True, False))  # white wins with six under Renju
+
+    def test_five_beside_an_overline_still_wins(self):
+        self.assertEqual(judge(1, 1, [6, 5, 1, 1]), (True, True))
+        self.assertEqual(judge(2, 1, [6, 5, 1, 1]), (True, True))
+
+    def test_five_points_skip_cells_that_make_an_overline(self):
+        # Row 7, y = 0..6: . X X X X . X  -- (7, 5) joins six, (7, 0) makes exactly five.
+        stones = {(7, 1): 1, (7, 2): 1, (7, 3): 1, (7, 4): 1, (7, 6): 1}
+        grid = grid_with(15, 15, stones)
+        self.assertEqual(five_points(grid, 15, 15, 0, 1), {(7, 0), (7, 5)})
+        self.assertEqual(five_points(grid, 15, 15, 1, 1), {(7, 0)})
+        self.assertEqual(five_points(grid, 15, 15, 2, 1), {(7, 0)})
+        grid = grid_with(15, 15, {k: 2 for k in stones})
+        self.assertEqual(five_points(grid, 15, 15, 2, 2), {(7, 0), (7, 5)})
+
+
+class TimeFields(unittest.TestCase):
+    def test_plain_summary_keeps_everything_but_time_and_speed(self):
+        line = "MESSAGE 20.2 | 5 | 21 | 1410ms | 2.8 | 12 | 4 | 10000 :-)"
+        self.assertEqual(without_times(line), "MESSAGE 20.2 | 5 | 21 | *ms | 2.8 | * | 4 | 10000 :-)")
+
+    def test_detail_lines(self):
+        self.assertEqual(without_times("MESSAGE DETAIL DEPTH:5-21 VAL:-3 TIME:431ms NODE:0m [7,L]"),
+                         "MESSAGE DETAIL DEPTH:5-21 VAL:-3 TIME:*ms NODE:0m [7,L]")
+        self.assertEqual(without_times("MESSAGE Complexity: 20.2, 2.8 | Depth: 5-21 | Time: 432ms | Node: 0m"),
+                         "MESSAGE Complexity: 20.2, 2.8 | Depth: 5-21 | Time: *ms | Node: 0m")
+        self.assertEqual(without_times("MESSAGE Speed: 42 | Evaluation: -10000 :-("),
+                         "MESSAGE Speed: * | Evaluation: -10000 :-(")
+
+    def test_best_line_is_left_alone(self):
+        line = "MESSAGE [9,12] [8,5] [6,7] "
+        self.assertEqual(without_times(line), line)
+
+
+if __name__ == "__main__":
+    unittest.main()
