@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "board_helpers.h"
+
+using namespace zerin;
+using namespace zerin_test;
+
+namespace {
+
+// A free-style game of 30 moves on 15 x 15.
+constexpr const char* MIDGAME_15 =
+    "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4;11,6;12,7;12,6;13,6;7,8;7,9;8,9;9,8;"
+    "9,10;6,7;10,11;11,12;10,9;8,11;5,4;8,3;6,5;6,6";
+
+class BoardTest : public BoardFixture {};
+
+// Number of cells of line `word` in family d, counted on the n by n square.
+int cells_on_line(int d, int word, int n) {
+  int count = 0;
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y)
+      if (line_word(d, x, y) == word) ++count;
+  return count;
+}
+
+uint64_t border_at(int position) { return uint64_t{3} << (2 * position + 8); }
+
+}  // namespace
+
+TEST_F(BoardTest, ResetWritesBorderCodesAroundEveryLine) {
+  SetUpBoard(15, 15, 0);
+  EXPECT_EQ(board.lines[0][0], border_at(-1) | border_at(15));
+  EXPECT_EQ(board.lines[2][0], border_at(-1) | border_at(1));  // the corner cell (0, 0) alone
+  EXPECT_EQ(board.lines[3][0], 0u);                             // never addressed
+
+  const int n = 15;
+  const int words[4] = {n, n, 2 * n - 1, 2 * n};
+  for (int d = 0; d < 4; ++d)
+    for (int w = 0; w < LINE_WORDS; ++w) {
+      const int length = w < words[d] ? cells_on_line(d, w, n) : 0;
+      const uint64_t expected = length > 0 ? border_at(-1) | border_at(length) : 0;
+      EXPECT_EQ(board.lines[d][w], expected) << "family " << d << " word " << w;
+    }
+  EXPECT_EQ(board.hash_key, 0u);
+  EXPECT_EQ(board.move_count, 0);
+}
+
+TEST_F(BoardTest, RectangularBoardBlocksThePadding) {
+  SetUpBoard(20, 15, 0);
+  EXPECT_EQ(game.board_size, 20);
+  EXPECT_EQ(board.move_count, 0);
+  uint64_t key = 0;
+  for (int x = 0; x < MAX_SIDE; ++x)
+    for (int y = 0; y < MAX_SIDE; ++y) {
+      const bool padding = x >= 15 && x < 20 && y < 20;
+      EXPECT_EQ(board.cells[x][y], padding ? 3 : 0) << x << "," << y;
+      if (padding) key ^= zobrist_keys[x * MAX_SIDE + y][2];
+    }
+  EXPECT_EQ(board.hash_key, key);
+
+  // The other orientation blocks the columns y >= 15 instead.
+  SetUpBoard(15, 20, 0);
+  EXPECT_EQ(board.cells[19][14], 0);
+  EXPECT_EQ(board.cells[19][15], 3);
+  EXPECT_EQ(board.cells[0][19], 3);
+  EXPECT_EQ(board.move_count, 0);
+}
+
+// Every 9-cell window read from a line word must show the cells around it, with the
+// border just beyond the square; this pins line_word, anti_pos and diag_pos together.
+TEST_F(BoardTest, LineWindowsShowTheCells) {
+  const struct { int width, height; } sizes[] = {{15, 15}, {20, 15}, {15, 20}, {6, 6}, {24, 24}};
+  for (const auto& size : sizes) {
+    SetUpBoard(size.width, size.height, 1);
+    const int n = game.board_size;
+    // A scatter of stones of both players and one controller-blocked cell.
+    int colour = 1;
+    for (int i = 0; i < n * n; i += 7) {
+      const int x = i % n, y = (i / n * 5 + i) % n;
+      if (on_board(x, y) && board.cells[x][y] == 0) {
+        place_stone(x, y, colour);
+        colour ^= 3;
+      }
+    }
+    if (board.cells[1][2] == 0) place_stone(1, 2, 3);
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y)
+        for (int d = 0; d < 4; ++d)
+          ASSERT_EQ(window_from_word(d, x, y), window_from_cells(d, x, y))
+              << size.width << "x" << size.height << " cell " << x << "," << y << " direction " << d;
+  }
+}
+
+TEST_F(BoardTest, PlaceThenRemoveRestoresThePosition) {
+  const struct { int width, height; } sizes[] = {{15, 15}, {20, 15}};
+  for (const auto& size : sizes) {
+    SetUpBoard(size.width, size.height, 2);
+    place_game(MIDGAME_15);
+    for (int light = 0; light <= 1; ++light)
+      for (int who = 1; who <= 2; ++who)
+        for (int x = 0; x < game.height; ++x)
+          for (int y = 0; y < game.width; ++y) {
+            if (board.cells[x][y] != 0) continue;
+            const PositionSnapshot before = PositionSnapshot::take();
+            if (light) place_stone_light(x, y, who); else place_stone(x, y, who);
+            ASSERT_EQ(board.cells[x][y], who);
+            ASSERT_EQ(board.move_count, before.move_count + 1);
+            ASSERT_EQ(board.move_list[before.move_count].x, x);
+            ASSERT_EQ(board.move_list[before.move_count].y, y);
+            ASSERT_EQ(board.hash_key, before.hash_key ^ zobrist_keys[x * MAX_SIDE + y][who - 1]);
+            if (light) remove_stone_light(x, y, who); else remove_stone(x, y, who);
+            ASSERT_EQ(before.difference(), "") << "after " << x << "," << y << " who " << who << " light " << light;
+          }
+  }
+}
+
+TEST_F(BoardTest, BlockedCellChangesKeyButNotMoveList) {
+  SetUpBoard(15, 15, 0);
+  place_game("7,7;8,8;7,8");
+  const PositionSnapshot before = PositionSnapshot::take();
+  place_stone(3, 4, 3);
+  EXPECT_EQ(board.cells[3][4], 3);
+  EXPECT_EQ(board.hash_key, before.hash_key ^ zobrist_keys[3 * MAX_SIDE + 4][2]);
+  EXPECT_NE(board.hash_key, before.hash_key);
+  EXPECT_EQ(board.move_count, 3);
+  EXPECT_EQ(window_from_word(0, 3, 4) >> 8 & 3, 3);
+  remove_stone(3, 4, 3);
+  EXPECT_EQ(before.difference(), "");
+}
+
+TEST_F(BoardTest, EachBuildDrawsNewDistinctKeys) {
+  SetUpBoard(15, 15, 0);
+  std::vector<uint64_t> first(&zobrist_keys[0][0], &zobrist_keys[0][0] + MAX_CELLS * 3);
+  std::set<uint64_t> distinct(first.begin(), first.end());
+  EXPECT_EQ(distinct.size(), first.size());
+  EXPECT_EQ(distinct.count(0), 0u);
+
+  build_game_tables();
+  for (int i = 0; i < MAX_CELLS * 3; ++i) EXPECT_NE((&zobrist_keys[0][0])[i], first[i]) << i;
+}
+
+// The generator starts at state 1 in every thread, so the first keys drawn in a new
+// thread are the same whatever ran before: r1<<60 ^ r2<<45 ^ r3<<30 ^ r4<<15 ^ r5.
+TEST_F(BoardTest, FirstKeysOfANewThreadComeFromStateOne) {
+  std::thread([] { generate_zobrist_keys(); }).join();
+  uint32_t state = 1;
+  auto next = [&state] {
+    state = state * 214013u + 2531011u;
+    return uint64_t{(state >> 16) & 0x7FFF};
+  };
+  uint64_t expected[MAX_CELLS][3];
+  for (int cell = 0; cell < MAX_CELLS; ++cell)
+    for (int code = 0; code < 3; ++code) {
+      const uint64_t r1 = next(), r2 = next(), r3 = next(), r4 = next(), r5 = next();
+      expected[cell][code] = r1 << 60 ^ r2 << 45 ^ r3 << 30 ^ r4 << 15 ^ r5;
+    }
+  // The well-known start of this generator's sequence.
+  EXPECT_EQ(expected[0][0], uint64_t{41} << 60 ^ uint64_t{18467} << 45 ^ uint64_t{6334} << 30 ^
+                                uint64_t{26500} << 15 ^ uint64_t{19169});
+  EXPECT_EQ(std::memcmp(expected, zobrist_keys, sizeof expected), 0);
+}
+
+TEST_F(BoardTest, BitTables) {
+  SetUpBoard(15, 15, 0);
+  EXPECT_EQ(bit_index(1 << 20), 20);
+  EXPECT_EQ(bit_index(1 << 15), 15);
+  for (int i = 0; i <= 30; ++i) EXPECT_EQ(bit_index(1 << i), i);
+  for (int m = 0; m <= 32768; ++m) {
+    const bool single = m != 0 && (m & (m - 1)) == 0;
+    ASSERT_EQ(bit_index_table[m], single ? __builtin_ctz(m) : 0) << m;
+    if (single) {
+      ASSERT_EQ(bit_index(m), bit_index_table[m]) << m;
+    }
+    ASSERT_EQ(popcount_table[m], __builtin_popcount(m)) << m;
+  }
+}

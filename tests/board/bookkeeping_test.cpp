@@ -1,0 +1,473 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "board_helpers.h"
+
+using namespace zerin;
+using namespace zerin_test;
+
+namespace {
+
+class BookkeepingTest : public BoardFixture {
+ protected:
+  static int code(int x, int y, int d, int player) { return dir_shapes[x][y][d].code[player - 1]; }
+  static int value_sum(int x, int y, int player) { return cell_summaries[x][y].value_sum[player - 1]; }
+  static bool in_kind(int kind, int player, int x, int y) {
+    const bool in = threat_sets.row_mask[kind][player - 1][x] >> y & 1;
+    if (in) {
+      EXPECT_TRUE(threat_sets.set_rows[kind][player - 1] >> x & 1) << "row summary of kind " << kind;
+    }
+    return in;
+  }
+};
+
+// Threat kind of a shape code, -1 for none.
+constexpr int KIND_OF[16] = {-1, -1, -1, -1, -1, -1, -1, 3, 3, 2, 2, 1, 0, -1, -1, -1};
+
+// ASSERT_EQ that costs nothing while the values agree: the checks below run millions
+// of times.
+#define ASSERT_SAME(a, b) \
+  if ((a) == (b)) {       \
+  } else                  \
+    ASSERT_EQ(a, b)
+
+// Summaries, totals and threat sets recomputed from the stored codes and rooms of all
+// cells. Kind 4 is left out while a light stone is down, since it then still describes
+// the position before it.
+void expect_sums_and_sets(bool with_double_threats) {
+  for (int p = 0; p < 2; ++p) {
+    int32_t eval = 0, rooms = 0;
+    int32_t row_mask[5][MAX_SIDE] = {};
+    for (int x = 0; x < MAX_SIDE; ++x)
+      for (int y = 0; y < MAX_SIDE; ++y) {
+        const DirShape* s = dir_shapes[x][y];
+        const CellSummary& c = cell_summaries[x][y];
+        int value = 0, room = 0, dir_mask[4] = {};
+        for (int d = 0; d < 4; ++d) {
+          value += shape_value[s[d].code[p]];
+          room += s[d].room[p];
+          if (KIND_OF[s[d].code[p]] >= 0) dir_mask[KIND_OF[s[d].code[p]]] |= 1 << d;
+        }
+        ASSERT_SAME(c.value_sum[p], value) << x << "," << y;
+        ASSERT_SAME(c.room_sum[p], room) << x << "," << y;
+        const int16_t combo =
+            static_cast<int16_t>(value + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
+        ASSERT_SAME(c.combo[p], combo) << x << "," << y;
+        ASSERT_SAME(c.weighted[p], static_cast<int16_t>(room * combo / 32)) << x << "," << y;
+        eval += c.weighted[p];
+        if (room >= 25 && value >= 6) rooms += room;
+        for (int k = 0; k < 4; ++k) {
+          ASSERT_SAME(threat_sets.dir_mask[k][p][x][y], dir_mask[k]) << "kind " << k << " at " << x << "," << y;
+          if (dir_mask[k]) row_mask[k][x] |= 1 << y;
+        }
+        if (value >= DOUBLE_THREAT_VALUE) row_mask[4][x] |= 1 << y;
+      }
+    ASSERT_EQ(eval_total[p], eval) << "player " << p + 1;
+    ASSERT_EQ(room_total[p], rooms) << "player " << p + 1;
+    for (int k = 0; k < (with_double_threats ? 5 : 4); ++k) {
+      int32_t rows = 0;
+      for (int x = 0; x < MAX_SIDE; ++x) {
+        ASSERT_SAME(threat_sets.row_mask[k][p][x], row_mask[k][x]) << "kind " << k << " row " << x;
+        if (row_mask[k][x]) rows |= 1 << x;
+      }
+      ASSERT_EQ(threat_sets.set_rows[k][p], rows) << "kind " << k;
+    }
+  }
+}
+
+// reset_board's codes and rooms on the n by n square, worked out from each cell's place
+// on it, and the summaries that follow from them.
+void expect_start_state(int n) {
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y)
+      for (int d = 0; d < 4; ++d)
+        for (int p = 0; p < 2; ++p) {
+          ASSERT_EQ(dir_shapes[x][y][d].code[p], start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          ASSERT_EQ(dir_shapes[x][y][d].room[p], start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+        }
+  expect_sums_and_sets(true);
+  EXPECT_EQ(room_total[0] | room_total[1], 0);
+  ThreatSets empty{};
+  EXPECT_EQ(std::memcmp(&threat_sets, &empty, sizeof empty), 0);
+}
+
+}  // namespace
+
+TEST_F(BookkeepingTest, EmptyBoardStartState) {
+  for (int n : {24, 15, 6}) {
+    SetUpBoard(n, n, 0);
+    expect_start_state(n);
+  }
+  // On 6 x 6 the straight rooms follow the written rule even where it is lopsided.
+  EXPECT_EQ(dir_shapes[0][2][0].room[0], 6);
+  EXPECT_EQ(dir_shapes[0][3][0].room[0], 7);
+  EXPECT_EQ(dir_shapes[0][4][0].room[0], 5);
+  // The diagonals count only the cells on the square: (1, 1) sees (0, 0) and
+  // (2, 2)..(5, 5); (1, 4) sees only (0, 3) and (2, 5), too little room for a code.
+  EXPECT_EQ(dir_shapes[1][1][3].room[0], 5);
+  EXPECT_EQ(dir_shapes[1][1][3].code[0], 1);
+  EXPECT_EQ(dir_shapes[1][4][3].room[0], 2);
+  EXPECT_EQ(dir_shapes[1][4][3].code[0], 0);
+}
+
+TEST_F(BookkeepingTest, EmptyBoardTotalsEqualForBothPlayers) {
+  for (int rule = 0; rule <= 2; ++rule) {
+    SetUpBoard(15, 15, rule);
+    EXPECT_EQ(eval_total[0], eval_total[1]) << rule;
+  }
+}
+
+// On 20 wide by 15 high the blocked padding re-examines the cells near it: their codes
+// come from the table (no stones: 0) with the room of the first window that changed
+// them; cells farther away keep the start values.
+TEST_F(BookkeepingTest, RectangularStartState) {
+  SetUpBoard(20, 15, 0);
+  for (int d = 0; d < 4; ++d) {
+    EXPECT_EQ(code(7, 10, d, 1), 1) << d;
+    EXPECT_EQ(dir_shapes[7][10][d].room[1], 8) << d;
+  }
+  // (13, 5): its row is whole; along x and both diagonals a blocked cell stands two
+  // steps on, and was blocked first, leaving 4 + 1 cells of room.
+  const int codes[4] = {1, 0, 0, 0}, rooms[4] = {8, 5, 5, 5};
+  for (int d = 0; d < 4; ++d)
+    for (int p = 1; p <= 2; ++p) {
+      EXPECT_EQ(code(13, 5, d, p), codes[d]) << d;
+      EXPECT_EQ(dir_shapes[13][5][d].room[p - 1], rooms[d]) << d;
+    }
+  // (10, 5) is five steps from the padding: out of reach under rule 0.
+  EXPECT_EQ(code(10, 5, 1, 1), 1);
+  EXPECT_EQ(dir_shapes[10][5][1].room[0], 8);
+  expect_sums_and_sets(true);
+  EXPECT_EQ(eval_total[0], eval_total[1]);
+
+  // The re-examination stops at the edge of the rectangle, so a padding cell keeps its
+  // start code along the line that leaves the board, and only the line that runs
+  // through the padding itself sees it blocked.
+  EXPECT_EQ(code(17, 5, 1, 1), 1);
+  EXPECT_EQ(dir_shapes[17][5][1].room[0], 6);  // 20 - 17 + 3
+  EXPECT_EQ(code(17, 5, 0, 1), 0);
+  SetUpBoard(15, 20, 0);
+  EXPECT_EQ(code(5, 17, 0, 2), 1);
+  EXPECT_EQ(dir_shapes[5][17][0].room[1], 6);
+  EXPECT_EQ(code(5, 17, 1, 2), 0);
+}
+
+TEST_F(BookkeepingTest, FirstStoneAtTheCentre) {
+  SetUpBoard(15, 15, 0);
+  place_stone(7, 7, 1);
+  const int owner[5] = {0, 5, 4, 3, 1};
+  for (int d = 0; d < 4; ++d) {
+    EXPECT_EQ(code(7, 7, d, 1), 0);
+    EXPECT_EQ(code(7, 7, d, 2), 0);
+    for (int side = -1; side <= 1; side += 2)
+      for (int k = 1; k <= 4; ++k) {
+        const int x = 7 + side * k * DIR_DX[d], y = 7 + side * k * DIR_DY[d];
+        EXPECT_EQ(code(x, y, d, 1), owner[k]) << "d" << d << " " << x << "," << y;
+        EXPECT_EQ(code(x, y, d, 2), 0) << "d" << d << " " << x << "," << y;
+      }
+    // Five steps away is beyond the radius: still the start code.
+    EXPECT_EQ(code(7 + 5 * DIR_DX[d], 7 + 5 * DIR_DY[d], d, 2), 1) << d;
+  }
+  EXPECT_EQ(value_sum(7, 7, 1), 0);
+  // Removing the stone leaves the table's code for an empty window, not the start code.
+  remove_stone(7, 7, 1);
+  EXPECT_EQ(code(7, 8, 0, 1), 0);
+  EXPECT_EQ(code(7, 7, 0, 1), 0);
+}
+
+// A direction's room is taken from the table only when its code changes: the second
+// player's (7, 9) keeps the room it had when the first stone turned its code to 0.
+TEST_F(BookkeepingTest, RoomFollowsTheCodeNotTheWindow) {
+  SetUpBoard(15, 15, 0);
+  place_stone(7, 7, 1);
+  EXPECT_EQ(code(7, 9, 0, 2), 0);
+  EXPECT_EQ(dir_shapes[7][9][0].room[1], 5);
+  const int16_t room_sum = cell_summaries[7][9].room_sum[1];
+  place_stone(7, 11, 1);
+  EXPECT_EQ(pattern_table[window_from_word(0, 7, 9)].room[1], 2);
+  EXPECT_EQ(dir_shapes[7][9][0].room[1], 5);
+  EXPECT_EQ(cell_summaries[7][9].room_sum[1], room_sum);
+}
+
+TEST_F(BookkeepingTest, ThreeInARowMakesOpenFourPoints) {
+  SetUpBoard(15, 15, 0);
+  for (int d = 0; d < 4; ++d) {
+    reset_board();
+    for (int k = -1; k <= 1; ++k) place_stone(7 + k * DIR_DX[d], 7 + k * DIR_DY[d], 2);
+    for (int side = -1; side <= 1; side += 2) {
+      const int x = 7 + 2 * side * DIR_DX[d], y = 7 + 2 * side * DIR_DY[d];
+      EXPECT_EQ(code(x, y, d, 2), 11);
+      EXPECT_EQ(threat_sets.dir_mask[1][1][x][y], 1 << d) << d;
+      EXPECT_TRUE(in_kind(1, 2, x, y));
+      EXPECT_FALSE(in_kind(1, 1, x, y));
+    }
+    int cells = 0;
+    for (int x = 0; x < 15; ++x) cells += __builtin_popcount(threat_sets.row_mask[1][1][x]);
+    EXPECT_EQ(cells, 2) << d;
+  }
+}
+
+TEST_F(BookkeepingTest, FiveAtTheWindowEdgeIsAnOverlineWhereTheRuleSaysSo) {
+  // Stones on (7, 5)..(7, 9), (7, 4) to be judged, (7, 3) empty. The stone five steps
+  // away is placed last, so only the radius-5 re-examination can see it.
+  const struct { int rule, player, expected; } cases[] = {{1, 1, 13}, {1, 2, 13}, {2, 1, 13}, {2, 2, 12}};
+  for (const auto& c : cases) {
+    SetUpBoard(15, 15, c.rule);
+    for (int y = 5; y <= 9; ++y) place_stone(7, y, c.player);
+    EXPECT_EQ(pattern_table[window_from_word(0, 7, 4)].code[c.player - 1], 12);
+    EXPECT_EQ(code(7, 4, 0, c.player), c.expected) << c.rule << " " << c.player;
+    EXPECT_EQ(in_kind(0, c.player, 7, 4), c.expected == 12) << c.rule << " " << c.player;
+
+    // Without the far stone (7, 4) completes exactly five again.
+    remove_stone(7, 9, c.player);
+    EXPECT_EQ(code(7, 4, 0, c.player), 12);
+    EXPECT_TRUE(in_kind(0, c.player, 7, 4));
+    place_stone(7, 9, c.player);
+    EXPECT_EQ(code(7, 4, 0, c.player), c.expected);
+  }
+}
+
+TEST_F(BookkeepingTest, RenjuOpenFourWithAStoneBehindACompletionIsAFour) {
+  SetUpBoard(15, 15, 2);
+  for (int y = 4; y <= 6; ++y) place_stone(7, y, 1);
+  for (int y = 8; y <= 10; ++y) place_stone(11, y, 2);  // the same shape for the second player
+  EXPECT_EQ(code(7, 7, 0, 1), 11);
+  const int open_value = value_sum(7, 7, 1);
+
+  // Filling (7, 8) after (7, 7) would now make six.
+  place_stone(7, 9, 1);
+  place_stone(11, 13, 2);
+  EXPECT_EQ(code(7, 7, 0, 1), 9);
+  EXPECT_EQ(value_sum(7, 7, 1), open_value - 255);
+  EXPECT_FALSE(in_kind(1, 1, 7, 7));
+  EXPECT_EQ(threat_sets.dir_mask[2][0][7][7], 1);
+  EXPECT_EQ(code(7, 3, 0, 1), 11);  // the other end's completions are both exact fives
+  EXPECT_EQ(code(11, 11, 0, 2), 11);  // never corrected for the second player
+
+  remove_stone(11, 13, 2);
+  remove_stone(7, 9, 1);
+  EXPECT_EQ(code(7, 7, 0, 1), 11);
+  EXPECT_EQ(value_sum(7, 7, 1), open_value);
+  EXPECT_TRUE(in_kind(1, 1, 7, 7));
+}
+
+TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
+  SetUpBoard(15, 15, 0);
+  // Two twos meeting at (7, 7); (7, 6) turns them into two open threes.
+  place_stone(7, 5, 1);
+  place_stone(5, 7, 1);
+  place_stone(6, 7, 1);
+  EXPECT_LT(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
+
+  place_stone_light(7, 6, 1);
+  EXPECT_GE(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
+  EXPECT_FALSE(in_kind(4, 1, 7, 7));
+  EXPECT_EQ(threat_sets.dir_mask[3][0][7][7], 0b11);  // kinds 0..3 are kept all the same
+  remove_stone_light(7, 6, 1);
+
+  place_stone(7, 6, 1);
+  EXPECT_GE(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
+  EXPECT_TRUE(in_kind(4, 1, 7, 7));
+  // A light stone on the point leaves kind 4 describing the position before it.
+  place_stone_light(7, 7, 2);
+  EXPECT_LT(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
+  EXPECT_TRUE(in_kind(4, 1, 7, 7));
+  remove_stone_light(7, 7, 2);
+  place_stone(7, 7, 2);
+  EXPECT_FALSE(in_kind(4, 1, 7, 7));
+}
+
+// Long random runs of nested full and light placements, with the whole bookkeeping
+// recomputed from scratch after every step.
+//
+// Which codes can be recomputed: a code comes from the pattern table once some cell
+// within pattern_radius of it along that line has changed since the reset (the blocked
+// padding of a rectangular board included); until then it keeps its start value. The
+// run keeps that "reached" flag per cell and direction, exactly as update_line visits
+// cells, and expects the start code and room where it is not set. Where it is set, the
+// code must be the table's entry for the window gathered from the cells, judged against
+// the real cells for overlines and false open fours (judged_code). Rooms of reached
+// cells are refreshed only together with a code change, so only their sums are checked.
+// Every take-back must restore the cells, line words, key and move list exactly.
+namespace {
+
+class RandomRun {
+ public:
+  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed) {
+    const int n = game.board_size;
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y)
+        if (!on_board(x, y)) mark_reached(x, y);
+    empty_ = PositionSnapshot::take();
+  }
+
+  void run(int steps) {
+    int target = 30;
+    for (int step = 0; step < steps; ++step) {
+      if (step % 400 == 0) {
+        target = 10 + static_cast<int>(rng_() % 70);
+        first_colour_bias_ = 0.2 + 0.6 * uniform();
+      }
+      act(target);
+      check();
+      if (::testing::Test::HasFatalFailure()) {
+        ADD_FAILURE() << "rule " << rule_ << ", step " << step << ", depth " << stack_.size();
+        return;
+      }
+    }
+    while (!stack_.empty()) pop();
+    EXPECT_EQ(empty_.difference(), "") << "after the final unwind";
+  }
+
+  // How often the rule's corrections were seen in force at a check.
+  int overlines_seen = 0;
+  int false_open_fours_seen = 0;
+  int fives_seen = 0;
+
+ private:
+  struct Step {
+    int x, y, who;
+    bool light;
+    PositionSnapshot before;
+  };
+
+  double uniform() { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_); }
+
+  void mark_reached(int x, int y) {
+    for (int d = 0; d < 4; ++d)
+      for (int i = -pattern_radius; i <= pattern_radius; ++i) {
+        const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
+        if (on_board(cx, cy)) reached_[d][cx][cy] = true;
+      }
+  }
+
+  bool pick_cell(int& x, int& y) {
+    for (int tries = 0; tries < 50; ++tries) {
+      if (board.move_count > 0 && uniform() < 0.8) {
+        const PlacedStone& s = board.move_list[rng_() % board.move_count];
+        x = s.x + static_cast<int>(rng_() % 5) - 2;
+        y = s.y + static_cast<int>(rng_() % 5) - 2;
+      } else {
+        x = static_cast<int>(rng_() % game.height);
+        y = static_cast<int>(rng_() % game.width);
+      }
+      if (on_board(x, y) && board.cells[x][y] == 0) return true;
+    }
+    return false;
+  }
+
+  void push(bool light) {
+    int x, y;
+    if (!pick_cell(x, y)) return;
+    int who = uniform() < first_colour_bias_ ? 1 : 2;
+    if (!light && uniform() < 0.02) who = 3;
+    stack_.push_back(Step{x, y, who, light, PositionSnapshot::take()});
+    if (light) {
+      ++light_count_;
+      place_stone_light(x, y, who);
+    } else {
+      place_stone(x, y, who);
+    }
+    mark_reached(x, y);
+  }
+
+  void pop() {
+    const Step s = stack_.back();
+    stack_.pop_back();
+    if (s.light) {
+      --light_count_;
+      remove_stone_light(s.x, s.y, s.who);
+    } else {
+      remove_stone(s.x, s.y, s.who);
+    }
+    mark_reached(s.x, s.y);
+    ASSERT_EQ(s.before.difference(), "") << "after taking back " << s.x << "," << s.y;
+  }
+
+  void act(int target) {
+    const double r = uniform();
+    if (light_count_ > 0) {
+      // Light stones stack on top of the full ones and all go before the next full change.
+      if (r < 0.45 && light_count_ < 8) push(true); else pop();
+    } else if (r < 0.15) {
+      push(true);
+    } else if (stack_.empty() || r < (static_cast<int>(stack_.size()) < target ? 0.75 : 0.4)) {
+      push(false);
+    } else {
+      pop();
+    }
+  }
+
+  void check() {
+    const int n = game.board_size;
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y) {
+        if (!on_board(x, y)) continue;
+        for (int d = 0; d < 4; ++d) {
+          const int w = window_from_cells(d, x, y);
+          ASSERT_SAME(window_from_word(d, x, y), w) << "window of " << x << "," << y << " d" << d;
+          for (int player = 1; player <= 2; ++player) {
+            const DirShape& s = dir_shapes[x][y][d];
+            const int stored = s.code[player - 1];
+            if (!reached_[d][x][y]) {
+              ASSERT_SAME(stored, start_code_with_room(d, x, y, n)) << x << "," << y << " d" << d;
+              ASSERT_SAME(s.room[player - 1], start_room(d, x, y, n)) << x << "," << y << " d" << d;
+              continue;
+            }
+            const int table = pattern_table[w].code[player - 1];
+            const int expected = board.cells[x][y] == 0 ? judged_code(x, y, d, player, table) : table;
+            ASSERT_SAME(stored, expected) << "player " << player << " at " << x << "," << y << " d" << d
+                                        << ", window code " << table;
+            overlines_seen += table == 12 && expected == 13;
+            false_open_fours_seen += table == 11 && expected == 9;
+            fives_seen += expected == 12;
+          }
+        }
+      }
+    expect_sums_and_sets(light_count_ == 0);
+  }
+
+  int rule_;
+  std::mt19937 rng_;
+  double first_colour_bias_ = 0.5;
+  std::vector<Step> stack_;
+  int light_count_ = 0;
+  bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
+  PositionSnapshot empty_;
+};
+
+}  // namespace
+
+TEST_F(BookkeepingTest, RandomNestedMovesFreeStyle) {
+  SetUpBoard(15, 15, 0);
+  RandomRun run(0, 1001);
+  run.run(5000);
+  EXPECT_GT(run.fives_seen, 0);
+}
+
+TEST_F(BookkeepingTest, RandomNestedMovesStandard) {
+  SetUpBoard(15, 15, 1);
+  RandomRun run(1, 2002);
+  run.run(5000);
+  EXPECT_GT(run.overlines_seen, 0);
+  EXPECT_GT(run.false_open_fours_seen, 0);
+}
+
+TEST_F(BookkeepingTest, RandomNestedMovesRenju) {
+  SetUpBoard(15, 15, 2);
+  RandomRun run(2, 3003);
+  run.run(5000);
+  EXPECT_GT(run.overlines_seen, 0);
+  EXPECT_GT(run.false_open_fours_seen, 0);
+}
+
+TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
+  SetUpBoard(20, 13, 1);
+  RandomRun run(1, 4004);
+  run.run(5000);
+  EXPECT_GT(run.overlines_seen, 0);
+}
