@@ -140,7 +140,21 @@ void report(int value, int elapsed) {
   if (any_blocked) line_finish(line);
 }
 
+// A decision that found no cell to play (Renju black whose every free cell is
+// forbidden) still answers with a free cell rather than an occupied one: the first
+// empty, unblocked cell in scan order, if there is one.
+void ensure_free_cell() {
+  if (on_board(best_move.x, best_move.y) && board.cells[best_move.x][best_move.y] == 0) return;
+  for (int x = 0; x < game.height; ++x)
+    for (int y = 0; y < game.width; ++y)
+      if (board.cells[x][y] == 0 && !block_grid[x][y]) {
+        best_move = {x, y};
+        return;
+      }
+}
+
 void play_move(int side) {
+  if (position_built()) ensure_free_cell();
   const int x = best_move.x, y = best_move.y;
   const bool built = position_built();
   const bool refused = game.count >= MAX_CELLS || (built && (!on_board(x, y) || board.cells[x][y] != 0));
