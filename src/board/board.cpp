@@ -6,8 +6,6 @@
 #include "board/hash_tables.h"
 #include "board/patterns.h"
 #include "control/context.h"
-#include "search/candidate_lists.h"
-#include "threats/evaluation.h"
 
 namespace zerin {
 
@@ -116,8 +114,9 @@ void reset_board() {
   last_value = 0;
   iteration_depth = 0;
   abort_flag = 0;
-  clear_evaluation_stamps();
-  clear_visit_stamps();
+  // The evaluation and visit stamps need no clearing: a stamp counts only while it
+  // equals its counter, and the counters only grow, so no stamp of an earlier position
+  // can ever match again.
   if (game.width != game.height) {
     for (int x = 0; x < n; ++x)
       for (int y = 0; y < n; ++y)

@@ -56,8 +56,9 @@ void remove_stone_light(int x, int y, int who);
 // Index of the single set bit of mask (bits 0..30).
 inline int bit_index(int mask) { return __builtin_ctz(static_cast<unsigned>(mask)); }
 
-// Number of set bits; equal to the popcount_table lookups of the low and high parts.
-inline int bit_count(uint32_t mask) { return __builtin_popcount(mask); }
+// Number of set bits of a mask below 2^30, looked up in two 15-bit parts (the portable
+// build has no popcount instruction, and the library call costs more than two loads).
+inline int bit_count(uint32_t mask) { return popcount_table[mask & 0x7FFF] + popcount_table[mask >> 15]; }
 
 // Which word of family d holds cell (x, y), and at which position of that word.
 inline int line_word(int d, int x, int y) {

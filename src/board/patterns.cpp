@@ -282,6 +282,13 @@ PatternEntry classify_window(int window) {
 }
 
 void build_pattern_tables() {
+  // The tables depend only on which of free-style, standard, Renju or another rule is in
+  // force; a rebuild for the same kind of rule (every new game) would write the same
+  // contents again.
+  static int built_kind = -1;
+  const int kind = board_rule == 0 ? 0 : board_rule == 1 ? 1 : board_rule == 2 ? 2 : 3;
+  if (kind == built_kind) return;
+  built_kind = kind;
   for (int w = 0; w < WINDOW_COUNT; ++w) pattern_table[w] = classify_window(w);
 
   for (int player = 1; player <= 2; ++player) {

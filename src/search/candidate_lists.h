@@ -29,8 +29,6 @@ extern uint64_t ply_visits[MAX_PLIES];
 extern uint64_t visit_stamps[MAX_PLIES][MAX_CELLS];
 extern Candidate pv_table[MAX_PLIES][PV_CAPACITY];
 
-void clear_visit_stamps();
-
 // The scratch list for the remaining depth a of the current iteration (the last list
 // stands in for any deeper index).
 inline Candidate* scratch_list(int iteration, int a) {

@@ -11,8 +11,6 @@ namespace zerin {
 extern uint64_t evaluation_stamps[MAX_CELLS];
 extern uint64_t evaluation_counter;
 
-void clear_evaluation_stamps();
-
 // Value of the position for side; a selects the scratch list of ply iteration_depth - a.
 int evaluate_position(int a, int side);
 
