@@ -91,11 +91,21 @@ void check_five_rule(int x, int y, int d, int player) {
   }
 }
 
+// Re-reads the window of cell (x, y) at position q of its direction-d line word.
 template <bool LIGHT>
-void refresh_cell(int d, int x, int y, uint64_t word) {
-  const int q = line_position(d, x, y);
+inline void refresh_cell(int d, int x, int y, int q, uint64_t word) {
   const PatternEntry& e = pattern_table[(word >> (2 * q)) & 0x3FFFF];
   DirShape& s = dir_shapes[x][y][d];
+  // Most visits change nothing: both codes as before, and no five or open four that the
+  // rule would have to look at again.
+  if (e.code[0] == s.code[0] && e.code[1] == s.code[1]) {
+    if (board_rule == 0) return;
+    const bool check_first = s.code[0] == SHAPE_OPEN_FOUR || s.code[0] == SHAPE_FIVE;
+    const bool check_second = board_rule == 1 && (s.code[1] == SHAPE_OPEN_FOUR || s.code[1] == SHAPE_FIVE);
+    if (check_first) check_five_rule<LIGHT>(x, y, d, 1);
+    if (check_second) check_five_rule<LIGHT>(x, y, d, 2);
+    return;
+  }
   CellSummary& c = cell_summaries[x][y];
   for (int p = 0; p < 2; ++p) {
     if (e.code[p] != s.code[p]) {
@@ -113,24 +123,27 @@ void refresh_cell(int d, int x, int y, uint64_t word) {
   }
 }
 
+// Visits the cells within pattern_radius of (x, y) along direction d, in line order.
+// Along a line the cells' positions in the word are consecutive.
 template <bool LIGHT>
 void update_line_impl(int d, int x, int y) {
   const int r = pattern_radius;
   const uint64_t word = board.lines[d][line_word(d, x, y)];
+  const int q = line_position(d, x, y);
   switch (d) {
     case 0:
-      for (int i = -(y < r ? y : r); i <= r && y + i < game.width; ++i) refresh_cell<LIGHT>(0, x, y + i, word);
+      for (int i = -(y < r ? y : r); i <= r && y + i < game.width; ++i) refresh_cell<LIGHT>(0, x, y + i, q + i, word);
       break;
     case 1:
-      for (int i = -(x < r ? x : r); i <= r && x + i < game.height; ++i) refresh_cell<LIGHT>(1, x + i, y, word);
+      for (int i = -(x < r ? x : r); i <= r && x + i < game.height; ++i) refresh_cell<LIGHT>(1, x + i, y, q + i, word);
       break;
     case 2:
       for (int i = -r; i <= r; ++i)
-        if (on_board(x - i, y + i)) refresh_cell<LIGHT>(2, x - i, y + i, word);
+        if (on_board(x - i, y + i)) refresh_cell<LIGHT>(2, x - i, y + i, q + i, word);
       break;
     default:
       for (int i = -r; i <= r; ++i)
-        if (on_board(x + i, y + i)) refresh_cell<LIGHT>(3, x + i, y + i, word);
+        if (on_board(x + i, y + i)) refresh_cell<LIGHT>(3, x + i, y + i, q + i, word);
       break;
   }
 }
