@@ -46,11 +46,22 @@ void remove_cell_terms(int d, int x, int y, int p) {
   }
 }
 
+// The combination correction of the cell's four codes for player index p, with
+// direction d's code taken as `code`.
+inline int16_t combo_with(int x, int y, int p, int d, int code) {
+  const DirShape* s = dir_shapes[x][y];
+  int c[4] = {s[0].code[p], s[1].code[p], s[2].code[p], s[3].code[p]};
+  c[d] = code;
+  return combo_table[p][c[0]][c[1]][c[2]][c[3]];
+}
+
+// correction: the combination correction of the cell's current codes, looked up by the
+// caller before it changed anything, so that the load overlaps the other work.
 template <bool LIGHT>
-void add_cell_terms(int d, int x, int y, int p) {
+void add_cell_terms(int d, int x, int y, int p, int16_t correction) {
   CellSummary& c = cell_summaries[x][y];
   const DirShape* s = dir_shapes[x][y];
-  c.combo[p] = static_cast<int16_t>(c.value_sum[p] + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
+  c.combo[p] = static_cast<int16_t>(c.value_sum[p] + correction);
   if (room_counts(c, p)) room_total[p] += c.room_sum[p];
   c.weighted[p] = static_cast<int16_t>(static_cast<int32_t>(c.room_sum[p]) * c.combo[p] / 32);
   eval_total[p] += c.weighted[p];
@@ -69,10 +80,11 @@ void add_cell_terms(int d, int x, int y, int p) {
 // Sets a corrected code, lowering value_sum by the shape values' difference.
 template <bool LIGHT>
 void correct_code(int x, int y, int d, int p, int code, int value_drop) {
+  const int16_t correction = combo_with(x, y, p, d, code);
   remove_cell_terms<LIGHT>(d, x, y, p);
   cell_summaries[x][y].value_sum[p] = static_cast<int16_t>(cell_summaries[x][y].value_sum[p] - value_drop);
   dir_shapes[x][y][d].code[p] = static_cast<int16_t>(code);
-  add_cell_terms<LIGHT>(d, x, y, p);
+  add_cell_terms<LIGHT>(d, x, y, p, correction);
 }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
@@ -94,11 +106,12 @@ void check_five_rule(int x, int y, int d, int player) {
 // Re-reads the window of cell (x, y) at position q of its direction-d line word.
 template <bool LIGHT>
 inline void refresh_cell(int d, int x, int y, int q, uint64_t word) {
-  const PatternEntry& e = pattern_table[(word >> (2 * q)) & 0x3FFFF];
+  const uint16_t e = packed_patterns[(word >> (2 * q)) & 0x3FFFF];
   DirShape& s = dir_shapes[x][y][d];
+  const int code0 = packed_code(e, 0), code1 = packed_code(e, 1);
   // Most visits change nothing: both codes as before, and no five or open four that the
   // rule would have to look at again.
-  if (e.code[0] == s.code[0] && e.code[1] == s.code[1]) {
+  if (code0 == s.code[0] && code1 == s.code[1]) {
     if (board_rule == 0) return;
     const bool check_first = s.code[0] == SHAPE_OPEN_FOUR || s.code[0] == SHAPE_FIVE;
     const bool check_second = board_rule == 1 && (s.code[1] == SHAPE_OPEN_FOUR || s.code[1] == SHAPE_FIVE);
@@ -108,13 +121,16 @@ inline void refresh_cell(int d, int x, int y, int q, uint64_t word) {
   }
   CellSummary& c = cell_summaries[x][y];
   for (int p = 0; p < 2; ++p) {
-    if (e.code[p] != s.code[p]) {
+    const int code = packed_code(e, p);
+    if (code != s.code[p]) {
+      const int16_t correction = combo_with(x, y, p, d, code);
       remove_cell_terms<LIGHT>(d, x, y, p);
-      c.value_sum[p] = static_cast<int16_t>(c.value_sum[p] + shape_value[e.code[p]] - shape_value[s.code[p]]);
-      c.room_sum[p] = static_cast<int16_t>(c.room_sum[p] + e.room[p] - s.room[p]);
-      s.room[p] = e.room[p];
-      s.code[p] = e.code[p];
-      add_cell_terms<LIGHT>(d, x, y, p);
+      const int room = packed_room(e, p);
+      c.value_sum[p] = static_cast<int16_t>(c.value_sum[p] + shape_value[code] - shape_value[s.code[p]]);
+      c.room_sum[p] = static_cast<int16_t>(c.room_sum[p] + room - s.room[p]);
+      s.room[p] = static_cast<int16_t>(room);
+      s.code[p] = static_cast<int16_t>(code);
+      add_cell_terms<LIGHT>(d, x, y, p, correction);
     }
     // Player 1's fives and open fours are checked under rules 1 and 2 (and any other
     // non-zero rule), player 2's only under the standard rule.

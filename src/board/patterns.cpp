@@ -159,6 +159,7 @@ const uint8_t shape_code_table[4][32][5] = {
 
 PatternEntry pattern_table[WINDOW_COUNT];
 int16_t combo_table[2][16][16][16][16];
+uint16_t packed_patterns[WINDOW_COUNT];
 
 namespace {
 
@@ -289,7 +290,11 @@ void build_pattern_tables() {
   const int kind = board_rule == 0 ? 0 : board_rule == 1 ? 1 : board_rule == 2 ? 2 : 3;
   if (kind == built_kind) return;
   built_kind = kind;
-  for (int w = 0; w < WINDOW_COUNT; ++w) pattern_table[w] = classify_window(w);
+  for (int w = 0; w < WINDOW_COUNT; ++w) {
+    const PatternEntry e = classify_window(w);
+    pattern_table[w] = e;
+    packed_patterns[w] = static_cast<uint16_t>(e.code[0] | e.code[1] << 4 | e.room[0] << 8 | e.room[1] << 12);
+  }
 
   for (int player = 1; player <= 2; ++player) {
     const bool renju_black = board_rule == 2 && player == 1;

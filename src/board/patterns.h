@@ -34,6 +34,12 @@ extern const int16_t combo_penalty[16];
 extern const uint8_t shape_code_table[4][32][5];
 
 extern PatternEntry pattern_table[WINDOW_COUNT];
+// The same entries packed into 16 bits for the incremental updates, so that the table
+// they read for every cell near a changed stone fits the processor's second-level cache:
+// bits 0-3 player 1's code, 4-7 player 2's, 8-11 and 12-15 their rooms.
+extern uint16_t packed_patterns[WINDOW_COUNT];
+inline int packed_code(uint16_t entry, int p) { return (entry >> (4 * p)) & 15; }
+inline int packed_room(uint16_t entry, int p) { return (entry >> (8 + 4 * p)) & 15; }
 extern int16_t combo_table[2][16][16][16][16];
 
 PatternEntry classify_window(int window);

@@ -78,8 +78,9 @@ TEST_F(ProtocolDecision, CompletesItsOwnFive) {
 }
 
 TEST_F(ProtocolDecision, DetailedReportsNameTheBestLineAndBlockedCells) {
-  send_all({"INFO show_detail 1", "INFO timeout_turn 300", "INFO hash_size 4096", "START 15", "zrblock", "0,0",
-            "done"});
+  // A depth cap rather than a time limit, so that a busy machine still reaches depth 5.
+  send_all({"INFO show_detail 1", "INFO timeout_turn 60000", "INFO max_depth 6", "INFO hash_size 4096", "START 15",
+            "zrblock", "0,0", "done"});
   EXPECT_EQ(reply(), GREETING);
   EXPECT_EQ(reply(), "OK");
   send("TURN 7,7");
@@ -126,7 +127,7 @@ TEST_F(ProtocolBalance, WithoutTimeOnlyTheFinalLineAtDepthZero) {
 }
 
 TEST_F(ProtocolBalance, IterationLinesThenTheFinalLine) {
-  send_all({"INFO timeout_turn 400", "INFO hash_size 4096", "START 15", "TURN 7,7"});
+  send_all({"INFO timeout_turn 60000", "INFO max_depth 2", "INFO hash_size 4096", "START 15", "TURN 7,7"});
   EXPECT_EQ(reply(), GREETING);
   EXPECT_EQ(reply(), "OK");
   next_move();
