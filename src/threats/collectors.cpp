@@ -86,28 +86,39 @@ int defence_points(Candidate* list, int a, int x, int y) {
   return 2;
 }
 
+namespace {
+
+// The star's columns per row offset, placed for each column y: rows x-3 and x+3 hold
+// y-3, y and y+3; rows x-2..x+2 hold y-2..y+2; row x holds y-3..y+3. Columns below 0
+// fall away.
+struct StarMasks {
+  uint32_t by_row[MAX_SIDE][7];
+  StarMasks() {
+    for (int y = 0; y < MAX_SIDE; ++y)
+      for (int r = -3; r <= 3; ++r) {
+        const uint32_t mask = (r == -3 || r == 3) ? 73u : r == 0 ? 127u : 31u;
+        const int shift = (r == -3 || r == 3 || r == 0) ? y - 3 : y - 2;
+        by_row[y][r + 3] = shift >= 0 ? mask << shift : mask >> -shift;
+      }
+  }
+};
+const StarMasks star_masks;
+
+}  // namespace
+
 int star_count(int x, int y, int player, const int32_t* excluded_rows) {
   const int p = player - 1;
+  const int32_t* fives = threat_sets.row_mask[FIVE_POINTS][p];
+  const int32_t* open_fours = threat_sets.row_mask[OPEN_FOUR_POINTS][p];
+  const uint32_t* masks = star_masks.by_row[y];
+  const int first = x - 3 < 0 ? 0 : x - 3;
+  const int last = x + 3 < game.height ? x + 3 : game.height - 1;
   int count = 0;
-  for (int r = -3; r <= 3; ++r) {
-    const int row = x + r;
-    if (row < 0 || row >= game.height) continue;
-    int mask, shift;
-    if (r == -3 || r == 3) {
-      mask = 73;  // columns y-3, y, y+3
-      shift = y - 3;
-    } else if (r == 0) {
-      mask = 127;  // columns y-3 .. y+3
-      shift = y - 3;
-    } else {
-      mask = 31;  // columns y-2 .. y+2
-      shift = y - 2;
-    }
-    const uint32_t placed = shift >= 0 ? static_cast<uint32_t>(mask) << shift : static_cast<uint32_t>(mask) >> -shift;
-    uint32_t cells = static_cast<uint32_t>(threat_sets.row_mask[FIVE_POINTS][p][row] |
-                                           threat_sets.row_mask[OPEN_FOUR_POINTS][p][row]);
+  for (int row = first; row <= last; ++row) {
+    uint32_t cells = static_cast<uint32_t>(fives[row] | open_fours[row]) & masks[row - x + 3];
+    if (cells == 0) continue;
     if (excluded_rows != nullptr) cells &= ~static_cast<uint32_t>(excluded_rows[row]);
-    count += bit_count(cells & placed);
+    count += bit_count(cells);
   }
   return count;
 }
