@@ -103,11 +103,9 @@ void check_five_rule(int x, int y, int d, int player) {
   }
 }
 
-// Re-reads the window of cell (x, y) at position q of its direction-d line word.
+// Re-reads cell (x, y)'s window e along direction d; s is its DirShape for d.
 template <bool LIGHT>
-inline void refresh_cell(int d, int x, int y, int q, uint64_t word) {
-  const uint16_t e = packed_patterns[(word >> (2 * q)) & 0x3FFFF];
-  DirShape& s = dir_shapes[x][y][d];
+inline void refresh_cell(int d, int x, int y, uint16_t e, DirShape& s) {
   const int code0 = packed_code(e, 0), code1 = packed_code(e, 1);
   // Most visits change nothing: both codes as before, and no five or open four that the
   // rule would have to look at again.
@@ -139,29 +137,41 @@ inline void refresh_cell(int d, int x, int y, int q, uint64_t word) {
   }
 }
 
-// Visits the cells within pattern_radius of (x, y) along direction d, in line order.
-// Along a line the cells' positions in the word are consecutive.
+inline int min3(int a, int b, int c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
+inline int max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
+
+// Visits the cells within pattern_radius of (x, y) along direction d that lie on the
+// board, in line order. They form one run along the line, and their positions in the
+// line word are consecutive, so the window slides by one cell per step.
 template <bool LIGHT>
 void update_line_impl(int d, int x, int y) {
   const int r = pattern_radius;
-  const uint64_t word = board.lines[d][line_word(d, x, y)];
-  const int q = line_position(d, x, y);
+  const int h = game.height, w = game.width;
+  int lo, hi;
   switch (d) {
-    case 0:
-      for (int i = -(y < r ? y : r); i <= r && y + i < game.width; ++i) refresh_cell<LIGHT>(0, x, y + i, q + i, word);
+    case 0:  // (x, y + i)
+      lo = -(y < r ? y : r);
+      hi = min3(r, w - 1 - y, r);
       break;
-    case 1:
-      for (int i = -(x < r ? x : r); i <= r && x + i < game.height; ++i) refresh_cell<LIGHT>(1, x + i, y, q + i, word);
+    case 1:  // (x + i, y)
+      lo = -(x < r ? x : r);
+      hi = min3(r, h - 1 - x, r);
       break;
-    case 2:
-      for (int i = -r; i <= r; ++i)
-        if (on_board(x - i, y + i)) refresh_cell<LIGHT>(2, x - i, y + i, q + i, word);
+    case 2:  // (x - i, y + i)
+      lo = max3(-r, x - (h - 1), -y);
+      hi = min3(r, x, w - 1 - y);
       break;
-    default:
-      for (int i = -r; i <= r; ++i)
-        if (on_board(x + i, y + i)) refresh_cell<LIGHT>(3, x + i, y + i, q + i, word);
+    default:  // (x + i, y + i)
+      lo = max3(-r, -x, -y);
+      hi = min3(r, h - 1 - x, w - 1 - y);
       break;
   }
+  if (lo > hi) return;
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  uint64_t window = board.lines[d][line_word(d, x, y)] >> (2 * (line_position(d, x, y) + lo));
+  int cx = x + lo * dx, cy = y + lo * dy;
+  for (int i = lo; i <= hi; ++i, cx += dx, cy += dy, window >>= 2)
+    refresh_cell<LIGHT>(d, cx, cy, packed_patterns[window & 0x3FFFF], dir_shapes[cx][cy][d]);
 }
 
 // Cells on the n by n square from (x, y) stepping (dx, dy), up to four.
