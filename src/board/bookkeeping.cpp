@@ -24,28 +24,6 @@ inline bool room_counts(const CellSummary& c, int p) { return c.room_sum[p] >= 2
 
 inline bool own_stone(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
 
-template <bool LIGHT>
-void remove_cell_terms(int d, int x, int y, int p) {
-  CellSummary& c = cell_summaries[x][y];
-  eval_total[p] -= c.weighted[p];
-  if (room_counts(c, p)) room_total[p] -= c.room_sum[p];
-  const int kind = KIND_OF_CODE[dir_shapes[x][y][d].code[p]];
-  if (kind >= 0) {
-    int32_t& dm = threat_sets.dir_mask[kind][p][x][y];
-    dm &= ~(1 << d);
-    if (dm == 0) {
-      int32_t& rm = threat_sets.row_mask[kind][p][x];
-      rm &= ~(1 << y);
-      if (rm == 0) threat_sets.set_rows[kind][p] &= ~(1 << x);
-    }
-  }
-  if (!LIGHT && c.value_sum[p] >= DOUBLE_THREAT_VALUE) {
-    int32_t& rm = threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x];
-    rm &= ~(1 << y);
-    if (rm == 0) threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] &= ~(1 << x);
-  }
-}
-
 // The combination correction of the cell's four codes for player index p, with
 // direction d's code taken as `code`.
 inline int16_t combo_with(int x, int y, int p, int d, int code) {
@@ -55,36 +33,67 @@ inline int16_t combo_with(int x, int y, int p, int d, int code) {
   return combo_table[p][c[0]][c[1]][c[2]][c[3]];
 }
 
-// correction: the combination correction of the cell's current codes, looked up by the
-// caller before it changed anything, so that the load overlaps the other work.
+inline void clear_kind_bit(int kind, int d, int p, int x, int y) {
+  int32_t& dm = threat_sets.dir_mask[kind][p][x][y];
+  dm &= ~(1 << d);
+  if (dm != 0) return;
+  int32_t& rm = threat_sets.row_mask[kind][p][x];
+  rm &= ~(1 << y);
+  if (rm == 0) threat_sets.set_rows[kind][p] &= ~(1 << x);
+}
+
+inline void set_kind_bit(int kind, int d, int p, int x, int y) {
+  threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
+  threat_sets.row_mask[kind][p][x] |= 1 << y;
+  threat_sets.set_rows[kind][p] |= 1 << x;
+}
+
+// Gives cell (x, y) the code and room `code`, `room` along direction d for player index
+// p, with value_sum moved by value_change, and keeps the totals and threat sets in step:
+// the cell's old terms come out and its new terms go in. Terms that are the same before
+// and after (the same threat kind, the same side of the double-threat value) are left
+// where they are, since taking them out and putting them back changes nothing. The light
+// version leaves the double-threat points alone.
 template <bool LIGHT>
-void add_cell_terms(int d, int x, int y, int p, int16_t correction) {
+void change_code(int d, int x, int y, int p, int code, int room, int value_change) {
   CellSummary& c = cell_summaries[x][y];
-  const DirShape* s = dir_shapes[x][y];
-  c.combo[p] = static_cast<int16_t>(c.value_sum[p] + correction);
-  if (room_counts(c, p)) room_total[p] += c.room_sum[p];
-  c.weighted[p] = static_cast<int16_t>(static_cast<int32_t>(c.room_sum[p]) * c.combo[p] / 32);
-  eval_total[p] += c.weighted[p];
-  const int kind = KIND_OF_CODE[s[d].code[p]];
-  if (kind >= 0) {
-    threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
-    threat_sets.row_mask[kind][p][x] |= 1 << y;
-    threat_sets.set_rows[kind][p] |= 1 << x;
+  DirShape& s = dir_shapes[x][y][d];
+  const int16_t correction = combo_with(x, y, p, d, code);
+  const int16_t old_value = c.value_sum[p];
+  const int16_t new_value = static_cast<int16_t>(old_value + value_change);
+  const int16_t new_rooms = static_cast<int16_t>(c.room_sum[p] + room - s.room[p]);
+  if (room_counts(c, p)) room_total[p] -= c.room_sum[p];
+  const int old_kind = KIND_OF_CODE[s.code[p]], new_kind = KIND_OF_CODE[code];
+  c.value_sum[p] = new_value;
+  c.room_sum[p] = new_rooms;
+  s.code[p] = static_cast<int16_t>(code);
+  s.room[p] = static_cast<int16_t>(room);
+  c.combo[p] = static_cast<int16_t>(new_value + correction);
+  if (room_counts(c, p)) room_total[p] += new_rooms;
+  const int16_t weighted = static_cast<int16_t>(static_cast<int32_t>(new_rooms) * c.combo[p] / 32);
+  eval_total[p] += weighted - c.weighted[p];
+  c.weighted[p] = weighted;
+  if (old_kind != new_kind) {
+    if (old_kind >= 0) clear_kind_bit(old_kind, d, p, x, y);
+    if (new_kind >= 0) set_kind_bit(new_kind, d, p, x, y);
   }
-  if (!LIGHT && c.value_sum[p] >= DOUBLE_THREAT_VALUE) {
-    threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] |= 1 << y;
-    threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] |= 1 << x;
+  if (!LIGHT) {
+    const bool was_double = old_value >= DOUBLE_THREAT_VALUE, is_double = new_value >= DOUBLE_THREAT_VALUE;
+    if (was_double && !is_double) {
+      int32_t& rm = threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x];
+      rm &= ~(1 << y);
+      if (rm == 0) threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] &= ~(1 << x);
+    } else if (is_double && !was_double) {
+      threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] |= 1 << y;
+      threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] |= 1 << x;
+    }
   }
 }
 
 // Sets a corrected code, lowering value_sum by the shape values' difference.
 template <bool LIGHT>
 void correct_code(int x, int y, int d, int p, int code, int value_drop) {
-  const int16_t correction = combo_with(x, y, p, d, code);
-  remove_cell_terms<LIGHT>(d, x, y, p);
-  cell_summaries[x][y].value_sum[p] = static_cast<int16_t>(cell_summaries[x][y].value_sum[p] - value_drop);
-  dir_shapes[x][y][d].code[p] = static_cast<int16_t>(code);
-  add_cell_terms<LIGHT>(d, x, y, p, correction);
+  change_code<LIGHT>(d, x, y, p, code, dir_shapes[x][y][d].room[p], -value_drop);
 }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
@@ -117,19 +126,9 @@ inline void refresh_cell(int d, int x, int y, uint16_t e, DirShape& s) {
     if (check_second) check_five_rule<LIGHT>(x, y, d, 2);
     return;
   }
-  CellSummary& c = cell_summaries[x][y];
   for (int p = 0; p < 2; ++p) {
     const int code = packed_code(e, p);
-    if (code != s.code[p]) {
-      const int16_t correction = combo_with(x, y, p, d, code);
-      remove_cell_terms<LIGHT>(d, x, y, p);
-      const int room = packed_room(e, p);
-      c.value_sum[p] = static_cast<int16_t>(c.value_sum[p] + shape_value[code] - shape_value[s.code[p]]);
-      c.room_sum[p] = static_cast<int16_t>(c.room_sum[p] + room - s.room[p]);
-      s.room[p] = static_cast<int16_t>(room);
-      s.code[p] = static_cast<int16_t>(code);
-      add_cell_terms<LIGHT>(d, x, y, p, correction);
-    }
+    if (code != s.code[p]) change_code<LIGHT>(d, x, y, p, code, packed_room(e, p), shape_value[code] - shape_value[s.code[p]]);
     // Player 1's fives and open fours are checked under rules 1 and 2 (and any other
     // non-zero rule), player 2's only under the standard rule.
     const bool checked = p == 0 ? board_rule != 0 : board_rule == 1;
