@@ -28,9 +28,9 @@ inline bool own_stone(int x, int y, int player) { return on_board(x, y) && board
 // direction d's code taken as `code`.
 inline int16_t combo_with(int x, int y, int p, int d, int code) {
   const DirShape* s = dir_shapes[x][y];
-  int c[4] = {s[0].code[p], s[1].code[p], s[2].code[p], s[3].code[p]};
-  c[d] = code;
-  return combo_table[p][c[0]][c[1]][c[2]][c[3]];
+  const int index = s[0].code[p] << 12 | s[1].code[p] << 8 | s[2].code[p] << 4 | s[3].code[p];
+  const int shift = 12 - 4 * d;
+  return (&combo_table[p][0][0][0][0])[(index & ~(15 << shift)) | code << shift];
 }
 
 inline void clear_kind_bit(int kind, int d, int p, int x, int y) {
@@ -55,7 +55,8 @@ inline void set_kind_bit(int kind, int d, int p, int x, int y) {
 // where they are, since taking them out and putting them back changes nothing. The light
 // version leaves the double-threat points alone.
 template <bool LIGHT>
-void change_code(int d, int x, int y, int p, int code, int room, int value_change) {
+inline __attribute__((always_inline)) void change_code(int d, int x, int y, int p, int code, int room,
+                                                        int value_change) {
   CellSummary& c = cell_summaries[x][y];
   DirShape& s = dir_shapes[x][y][d];
   const int16_t correction = combo_with(x, y, p, d, code);
