@@ -44,6 +44,10 @@ size_t block_bytes = 0;      // its size
 // touched by the search as it stores, where the time limit sees the cost.
 bool block_fresh = false;
 
+// The stretch of a fresh block whose pages the idle search thread has not faulted in yet.
+unsigned char* prefault_next = nullptr;
+unsigned char* prefault_end = nullptr;
+
 void release_block() {
 #ifdef __linux__
   if (block_base != nullptr) munmap(block_base, block_bytes);
@@ -53,6 +57,7 @@ void release_block() {
   block_base = nullptr;  // the reserve block is never freed
   block_bytes = 0;
   block_fresh = false;
+  prefault_next = prefault_end = nullptr;
   trans_table[0] = trans_table[1] = nullptr;
   for (ThreatBucket*& t : threat_hash) t = nullptr;
   trans_allocated = threat_allocated = 0;
@@ -82,6 +87,8 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
   block_base = block;
   block_bytes = static_cast<size_t>(bytes);
   block_fresh = true;
+  prefault_next = start;
+  prefault_end = start + (bytes - HUGE_PAGE);
   return start;
 }
 
@@ -252,6 +259,20 @@ void resize_hash_tables() {
       log_line("MESSAGE not enough memory for %d/%d hash buckets, using %d/%d", asked_trans,
                asked_threat, trans, threat);
   }
+}
+
+bool prefault_hash_tables_step() {
+  if (prefault_next == nullptr || prefault_next >= prefault_end) return false;
+  const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(prefault_end - prefault_next));
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  if (madvise(prefault_next, length, MADV_POPULATE_WRITE) != 0)
+#endif
+  {
+    // Without the system's help: one write per page that keeps what the page holds.
+    for (size_t i = 0; i < length; i += 4096) __atomic_fetch_add(prefault_next + i, 0, __ATOMIC_RELAXED);
+  }
+  prefault_next += length;
+  return prefault_next < prefault_end;
 }
 
 void clear_hash_tables() {

@@ -62,6 +62,11 @@ extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
 void resize_hash_tables();
 // Zeroes every allocated table; skips the ones not allocated yet.
 void clear_hash_tables();
+// Faults in the next 2 MiB of a freshly allocated block without changing its contents;
+// false when nothing is left. A fresh block's pages are otherwise faulted in by the
+// search that first touches them, which on a virtual machine can cost several
+// milliseconds per huge page, all of it between two of the search's time checks.
+bool prefault_hash_tables_step();
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);

@@ -6,6 +6,7 @@
 
 #include "board/hash_tables.h"
 #include "control/drivers.h"
+#include "control/limits.h"
 #include "protocol/game_record.h"
 
 namespace zerin {
@@ -44,11 +45,33 @@ void run_pending_work() {
   pending_hash_clear = pending_show_forbidden = false;
 }
 
+// Idle work: faulting in fresh hash-table pages, a stretch at a time, so that requests
+// never wait for more than one stretch. The deferred-work lock keeps zrhashclear and
+// zrshowforbid, which the command thread runs at once while no search runs, away from
+// the tables meanwhile.
+bool idle_step() {
+  std::lock_guard<std::mutex> guard(deferred_lock);
+  return prefault_hash_tables_step();
+}
+
 void search_thread_main() {
   std::unique_lock<std::mutex> lock(request_lock);
+  // The tables of the size asked for so far are mapped now and faulted in while idle, so
+  // that the first decision does not pay for it.
+  take_requested_hash_size();
+  resize_hash_tables();
   ready_flag = 1;
+  bool idle_work = true;
   for (;;) {
-    request_signal.wait(lock, [] { return request_pending; });
+    while (!request_pending) {
+      if (!idle_work) {
+        request_signal.wait(lock);
+        continue;
+      }
+      lock.unlock();
+      idle_work = idle_step();
+      lock.lock();
+    }
     running_lock.lock();
     // The request is read while the command thread still waits in request_search, so
     // the next command cannot overwrite it first.
@@ -65,6 +88,7 @@ void search_thread_main() {
     }
     run_pending_work();
     running_lock.unlock();
+    idle_work = true;  // a resize during the run leaves a fresh block to fault in
     lock.lock();
   }
 }
