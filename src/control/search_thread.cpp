@@ -97,6 +97,11 @@ void stop_search() {
   running_lock.unlock();
 }
 
+void wait_for_search() {
+  running_lock.lock();
+  running_lock.unlock();
+}
+
 void stop_search_and_prepare() {
   stop_search();
   if (game.width == 0) start_game(20, 20);

@@ -24,6 +24,10 @@ int32_t current_balance_target();
 void start_search_thread();
 void request_search();
 void stop_search();
+// Waits until no driver runs, without asking the running one to stop: a search that
+// request_search handed over has begun by then, so this waits for its answer. For
+// harnesses that want each request finished before the next command.
+void wait_for_search();
 void stop_search_and_prepare();
 
 // Commands that touch search state without stopping a search (zrhashclear,
