@@ -21,6 +21,7 @@ int32_t threat_allocated = 0;
 int32_t requested_buckets = 524288;
 TransBucket* trans_table[2] = {nullptr, nullptr};
 ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};
+bool hash_tables_clean = false;
 
 namespace {
 
@@ -37,12 +38,13 @@ constexpr uint64_t HUGE_PAGE = 2u << 20;
 
 void* block_base = nullptr;  // the allocation itself; null when nothing is allocated
 size_t block_bytes = 0;      // its size
-// A block straight from the system is zero already, so the clear that always follows
-// a resize has nothing to do. Clearing it anyway would touch every page at once: the
-// system zeroes each page on first touch, about a second per GiB on a virtual machine,
-// and all of it would fall on the first decision of the game. Left alone, the pages are
-// touched by the search as it stores, where the time limit sees the cost.
-bool block_fresh = false;
+// A block straight from the system whose pages nobody has touched yet. Its pages read as
+// zero, but the first write to each costs a page fault in which the system zeroes the
+// page: on a virtual machine about a second per GiB, or a millisecond or more per 2 MiB
+// page. The buckets a search stores to are spread over the whole block, so the first
+// thousand nodes of a search touch nearly every page, all before the first limit test.
+// ready_hash_tables touches them while no decision is timed.
+bool block_untouched = false;
 
 void release_block() {
 #ifdef __linux__
@@ -52,7 +54,8 @@ void release_block() {
 #endif
   block_base = nullptr;  // the reserve block is never freed
   block_bytes = 0;
-  block_fresh = false;
+  block_untouched = false;
+  hash_tables_clean = false;
   trans_table[0] = trans_table[1] = nullptr;
   for (ThreatBucket*& t : threat_hash) t = nullptr;
   trans_allocated = threat_allocated = 0;
@@ -81,7 +84,7 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
 #endif
   block_base = block;
   block_bytes = static_cast<size_t>(bytes);
-  block_fresh = true;
+  block_untouched = true;
   return start;
 }
 
@@ -235,6 +238,7 @@ void resize_hash_tables() {
     threat = std::min(threat, cap);
     block = allocate_block(trans, threat);
   }
+  hash_tables_clean = true;  // a fresh block, or the reserve cleared below
   if (block != nullptr) {
     carve_tables(block, trans, threat);
   } else {
@@ -254,15 +258,29 @@ void resize_hash_tables() {
   }
 }
 
-void clear_hash_tables() {
-  if (block_fresh) {
-    block_fresh = false;
-    return;
-  }
+namespace {
+
+void zero_tables() {
   for (TransBucket* t : trans_table)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(trans_allocated) * sizeof(TransBucket));
   for (ThreatBucket* t : threat_hash)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(threat_allocated) * sizeof(ThreatBucket));
+}
+
+}  // namespace
+
+void clear_hash_tables() {
+  // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
+  // block cleared when its game started, every page again inside the first decision.
+  if (hash_tables_clean) return;
+  zero_tables();
+  hash_tables_clean = true;
+}
+
+void ready_hash_tables() {
+  if (block_untouched || !hash_tables_clean) zero_tables();
+  block_untouched = false;
+  hash_tables_clean = true;
 }
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
@@ -298,6 +316,7 @@ void store_table(int depth, int value, int bound, int side, int m1a, int m1b, in
                  int m3a, int m3b) {
   const uint64_t key = board.hash_key;
   const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
+  hash_tables_clean = false;
   const int g = game.count;
   TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
   TransEntry* victim = &bucket.entries[0];

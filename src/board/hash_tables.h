@@ -60,8 +60,16 @@ extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
 // the count used, and trans_buckets / threat_buckets hold what was allocated.
 // Afterwards every table exists.
 void resize_hash_tables();
-// Zeroes every allocated table; skips the ones not allocated yet.
+// Zeroes every allocated table; skips the ones not allocated yet, and does nothing while
+// the tables are known to hold zeros only.
 void clear_hash_tables();
+// Zeroes the tables if they need it and touches every page of a freshly allocated block,
+// so that the next search neither clears them nor waits for the system to fault their
+// pages in. For the command thread while no search runs, when a game starts.
+void ready_hash_tables();
+// True while every table holds zeros: after an allocation or a clear, until the next
+// store (store_table and the four-threat search's store reset it).
+extern bool hash_tables_clean;
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);

