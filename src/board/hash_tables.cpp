@@ -21,6 +21,7 @@ int32_t threat_allocated = 0;
 int32_t requested_buckets = 524288;
 TransBucket* trans_table[2] = {nullptr, nullptr};
 ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};
+bool hash_tables_clean = false;
 
 namespace {
 
@@ -37,12 +38,13 @@ constexpr uint64_t HUGE_PAGE = 2u << 20;
 
 void* block_base = nullptr;  // the allocation itself; null when nothing is allocated
 size_t block_bytes = 0;      // its size
-// A block straight from the system is zero already, so the clear that always follows
-// a resize has nothing to do. Clearing it anyway would touch every page at once: the
-// system zeroes each page on first touch, about a second per GiB on a virtual machine,
-// and all of it would fall on the first decision of the game. Left alone, the pages are
-// touched by the search as it stores, where the time limit sees the cost.
-bool block_fresh = false;
+// A block straight from the system whose pages nobody has touched yet. Its pages read as
+// zero, but the first write to each costs a page fault in which the system zeroes the
+// page: on a virtual machine about a second per GiB, or a millisecond or more per 2 MiB
+// page. The buckets a search stores to are spread over the whole block, so the first
+// thousand nodes of a search touch nearly every page, all before the first limit test.
+// ready_hash_tables touches them while no decision is timed.
+bool block_untouched = false;
 
 // The stretch of a fresh block whose pages the idle search thread has not faulted in yet.
 unsigned char* prefault_next = nullptr;
@@ -56,7 +58,8 @@ void release_block() {
 #endif
   block_base = nullptr;  // the reserve block is never freed
   block_bytes = 0;
-  block_fresh = false;
+  block_untouched = false;
+  hash_tables_clean = false;
   prefault_next = prefault_end = nullptr;
   trans_table[0] = trans_table[1] = nullptr;
   for (ThreatBucket*& t : threat_hash) t = nullptr;
@@ -86,7 +89,7 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
 #endif
   block_base = block;
   block_bytes = static_cast<size_t>(bytes);
-  block_fresh = true;
+  block_untouched = true;
   prefault_next = start;
   prefault_end = start + (bytes - HUGE_PAGE);
   return start;
@@ -242,6 +245,7 @@ void resize_hash_tables() {
     threat = std::min(threat, cap);
     block = allocate_block(trans, threat);
   }
+  hash_tables_clean = true;  // a fresh block, or the reserve cleared below
   if (block != nullptr) {
     carve_tables(block, trans, threat);
   } else {
@@ -262,7 +266,7 @@ void resize_hash_tables() {
 }
 
 bool prefault_hash_tables_step() {
-  if (prefault_next == nullptr || prefault_next >= prefault_end) return false;
+  if (!block_untouched || prefault_next == nullptr || prefault_next >= prefault_end) return false;
   const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(prefault_end - prefault_next));
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
   if (madvise(prefault_next, length, MADV_POPULATE_WRITE) != 0)
@@ -272,18 +276,34 @@ bool prefault_hash_tables_step() {
     for (size_t i = 0; i < length; i += 4096) __atomic_fetch_add(prefault_next + i, 0, __ATOMIC_RELAXED);
   }
   prefault_next += length;
-  return prefault_next < prefault_end;
+  if (prefault_next < prefault_end) return true;
+  block_untouched = false;  // every page is in now
+  return false;
 }
 
-void clear_hash_tables() {
-  if (block_fresh) {
-    block_fresh = false;
-    return;
-  }
+namespace {
+
+void zero_tables() {
   for (TransBucket* t : trans_table)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(trans_allocated) * sizeof(TransBucket));
   for (ThreatBucket* t : threat_hash)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(threat_allocated) * sizeof(ThreatBucket));
+}
+
+}  // namespace
+
+void clear_hash_tables() {
+  // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
+  // block cleared when its game started, every page again inside the first decision.
+  if (hash_tables_clean) return;
+  zero_tables();
+  hash_tables_clean = true;
+}
+
+void ready_hash_tables() {
+  if (block_untouched || !hash_tables_clean) zero_tables();
+  block_untouched = false;
+  hash_tables_clean = true;
 }
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
@@ -319,6 +339,7 @@ void store_table(int depth, int value, int bound, int side, int m1a, int m1b, in
                  int m3a, int m3b) {
   const uint64_t key = board.hash_key;
   const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
+  hash_tables_clean = false;
   const int g = game.count;
   TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
   TransEntry* victim = &bucket.entries[0];

@@ -60,13 +60,21 @@ extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
 // the count used, and trans_buckets / threat_buckets hold what was allocated.
 // Afterwards every table exists.
 void resize_hash_tables();
-// Zeroes every allocated table; skips the ones not allocated yet.
+// Zeroes every allocated table; skips the ones not allocated yet, and does nothing while
+// the tables are known to hold zeros only.
 void clear_hash_tables();
 // Faults in the next 2 MiB of a freshly allocated block without changing its contents;
 // false when nothing is left. A fresh block's pages are otherwise faulted in by the
 // search that first touches them, which on a virtual machine can cost several
 // milliseconds per huge page, all of it between two of the search's time checks.
 bool prefault_hash_tables_step();
+// Zeroes the tables if they need it and touches every page of a freshly allocated block,
+// so that the next search neither clears them nor waits for the system to fault their
+// pages in. For the command thread while no search runs, when a game starts.
+void ready_hash_tables();
+// True while every table holds zeros: after an allocation or a clear, until the next
+// store (store_table and the four-threat search's store reset it).
+extern bool hash_tables_clean;
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);

@@ -76,6 +76,12 @@ void take_requested_hash_size() {
   trans_buckets = threat_buckets = requested_buckets;
 }
 
+void prepare_hash_tables() {
+  take_requested_hash_size();
+  resize_hash_tables();
+  ready_hash_tables();
+}
+
 void apply_hash_size() {
   // Compared with the last request rather than with trans_buckets: when memory was short
   // the tables hold fewer buckets than asked, and that size must not be retried (and

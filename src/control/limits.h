@@ -20,6 +20,10 @@ void apply_hash_size();
 // Makes the next resize_hash_tables allocate the size INFO asked for, so a rebuild of the
 // position does not first allocate (and clear) tables of the old size.
 void take_requested_hash_size();
+// Allocates the tables at the size INFO asked for and makes them ready (ready_hash_tables):
+// run when a game starts, before its greeting, so that neither the allocation, the
+// clearing nor the first touch of the pages falls inside a timed decision.
+void prepare_hash_tables();
 
 }  // namespace zerin
 

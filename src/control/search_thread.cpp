@@ -121,9 +121,19 @@ void stop_search() {
   running_lock.unlock();
 }
 
+void wait_for_search() {
+  running_lock.lock();
+  running_lock.unlock();
+}
+
 void stop_search_and_prepare() {
   stop_search();
   if (game.width == 0) start_game(20, 20);
+}
+
+void prepare_tables_for_game() {
+  std::lock_guard<std::mutex> guard(deferred_lock);
+  prepare_hash_tables();
 }
 
 void run_or_defer_hash_clear() {

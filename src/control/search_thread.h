@@ -24,11 +24,18 @@ int32_t current_balance_target();
 void start_search_thread();
 void request_search();
 void stop_search();
+// Waits until no driver runs, without asking the running one to stop: a search that
+// request_search handed over has begun by then, so this waits for its answer. For
+// harnesses that want each request finished before the next command.
+void wait_for_search();
 void stop_search_and_prepare();
 
 // Commands that touch search state without stopping a search (zrhashclear,
 // zrshowforbid): run now when idle, or by the search thread once its driver ends.
 void run_or_defer_hash_clear();
+// prepare_hash_tables for a new game (command thread, no search running), kept apart
+// from the idle search thread's faulting in of table pages.
+void prepare_tables_for_game();
 void run_or_defer_show_forbidden();
 
 }  // namespace zerin

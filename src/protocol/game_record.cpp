@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "control/context.h"
 #include "control/limits.h"
+#include "control/search_thread.h"
 #include "protocol/command_loop.h"
 #include "protocol/output.h"
 #include "protocol/settings.h"
@@ -76,6 +77,7 @@ void start_game(int width, int height) {
   game.built = 0;
   game.count = 0;
   game.board_size = std::max(width, height);
+  prepare_tables_for_game();  // before the greeting: the controller's clock starts after it
   greet();
 }
 
@@ -83,6 +85,7 @@ void restart_game() {
   game.built = 0;
   game.count = 0;
   last_value = 0;
+  prepare_tables_for_game();
   greet();
 }
 

@@ -140,6 +140,7 @@ void threat_store(int value, int h, int kind, int player) {
   const int v = value >= DECIDED_BOUND ? value - h : value <= -DECIDED_BOUND ? value + h : value;
   const uint64_t key = board.hash_key;
   const int g = game.count & 0xFFFF;
+  hash_tables_clean = false;
   ThreatBucket& bucket = threat_bucket(kind, player, key);
   const ThreatEntry& first = bucket.entries[0];
   const int age = first.generation - g;

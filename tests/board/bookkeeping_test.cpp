@@ -25,59 +25,8 @@ class BookkeepingTest : public BoardFixture {
   }
 };
 
-// Threat kind of a shape code, -1 for none.
-constexpr int KIND_OF[16] = {-1, -1, -1, -1, -1, -1, -1, 3, 3, 2, 2, 1, 0, -1, -1, -1};
-
-// ASSERT_EQ that costs nothing while the values agree: the checks below run millions
-// of times.
-#define ASSERT_SAME(a, b) \
-  if ((a) == (b)) {       \
-  } else                  \
-    ASSERT_EQ(a, b)
-
-// Summaries, totals and threat sets recomputed from the stored codes and rooms of all
-// cells. Kind 4 is left out while a light stone is down, since it then still describes
-// the position before it.
-void expect_sums_and_sets(bool with_double_threats) {
-  for (int p = 0; p < 2; ++p) {
-    int32_t eval = 0, rooms = 0;
-    int32_t row_mask[5][MAX_SIDE] = {};
-    for (int x = 0; x < MAX_SIDE; ++x)
-      for (int y = 0; y < MAX_SIDE; ++y) {
-        const DirShape* s = dir_shapes[x][y];
-        const CellSummary& c = cell_summaries[x][y];
-        int value = 0, room = 0, dir_mask[4] = {};
-        for (int d = 0; d < 4; ++d) {
-          value += shape_value[s[d].code[p]];
-          room += s[d].room[p];
-          if (KIND_OF[s[d].code[p]] >= 0) dir_mask[KIND_OF[s[d].code[p]]] |= 1 << d;
-        }
-        ASSERT_SAME(c.value_sum[p], value) << x << "," << y;
-        ASSERT_SAME(c.room_sum[p], room) << x << "," << y;
-        const int16_t combo =
-            static_cast<int16_t>(value + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
-        ASSERT_SAME(c.combo[p], combo) << x << "," << y;
-        ASSERT_SAME(c.weighted[p], static_cast<int16_t>(room * combo / 32)) << x << "," << y;
-        eval += c.weighted[p];
-        if (room >= 25 && value >= 6) rooms += room;
-        for (int k = 0; k < 4; ++k) {
-          ASSERT_SAME(threat_sets.dir_mask[k][p][x][y], dir_mask[k]) << "kind " << k << " at " << x << "," << y;
-          if (dir_mask[k]) row_mask[k][x] |= 1 << y;
-        }
-        if (value >= DOUBLE_THREAT_VALUE) row_mask[4][x] |= 1 << y;
-      }
-    ASSERT_EQ(eval_total[p], eval) << "player " << p + 1;
-    ASSERT_EQ(room_total[p], rooms) << "player " << p + 1;
-    for (int k = 0; k < (with_double_threats ? 5 : 4); ++k) {
-      int32_t rows = 0;
-      for (int x = 0; x < MAX_SIDE; ++x) {
-        ASSERT_SAME(threat_sets.row_mask[k][p][x], row_mask[k][x]) << "kind " << k << " row " << x;
-        if (row_mask[k][x]) rows |= 1 << x;
-      }
-      ASSERT_EQ(threat_sets.set_rows[k][p], rows) << "kind " << k;
-    }
-  }
-}
+// Summaries, totals and threat sets against the stored codes and rooms of all cells.
+void expect_sums_and_sets(bool with_double_threats) { ASSERT_EQ(sums_and_sets_fault(with_double_threats), ""); }
 
 // reset_board's codes and rooms on the n by n square, worked out from each cell's place
 // on it, and the summaries that follow from them.
@@ -282,28 +231,13 @@ TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
 }
 
 // Long random runs of nested full and light placements, with the whole bookkeeping
-// recomputed from scratch after every step.
-//
-// Which codes can be recomputed: a code comes from the pattern table once some cell
-// within pattern_radius of it along that line has changed since the reset (the blocked
-// padding of a rectangular board included); until then it keeps its start value. The
-// run keeps that "reached" flag per cell and direction, exactly as update_line visits
-// cells, and expects the start code and room where it is not set. Where it is set, the
-// code must be the table's entry for the window gathered from the cells, judged against
-// the real cells for overlines and false open fours (judged_code). Rooms of reached
-// cells are refreshed only together with a code change, so only their sums are checked.
-// Every take-back must restore the cells, line words, key and move list exactly.
+// recomputed from scratch after every step (CodeModel, bookkeeping_model.h). Every
+// take-back must restore the cells, line words, key and move list exactly.
 namespace {
 
 class RandomRun {
  public:
-  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed) {
-    const int n = game.board_size;
-    for (int x = 0; x < n; ++x)
-      for (int y = 0; y < n; ++y)
-        if (!on_board(x, y)) mark_reached(x, y);
-    empty_ = PositionSnapshot::take();
-  }
+  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed) { empty_ = PositionSnapshot::take(); }
 
   void run(int steps) {
     int target = 30;
@@ -323,10 +257,7 @@ class RandomRun {
     EXPECT_EQ(empty_.difference(), "") << "after the final unwind";
   }
 
-  // How often the rule's corrections were seen in force at a check.
-  int overlines_seen = 0;
-  int false_open_fours_seen = 0;
-  int fives_seen = 0;
+  CodeModel model;
 
  private:
   struct Step {
@@ -336,14 +267,6 @@ class RandomRun {
   };
 
   double uniform() { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_); }
-
-  void mark_reached(int x, int y) {
-    for (int d = 0; d < 4; ++d)
-      for (int i = -pattern_radius; i <= pattern_radius; ++i) {
-        const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
-        if (on_board(cx, cy)) reached_[d][cx][cy] = true;
-      }
-  }
 
   bool pick_cell(int& x, int& y) {
     for (int tries = 0; tries < 50; ++tries) {
@@ -372,7 +295,7 @@ class RandomRun {
     } else {
       place_stone(x, y, who);
     }
-    mark_reached(x, y);
+    model.changed(x, y);
   }
 
   void pop() {
@@ -384,7 +307,7 @@ class RandomRun {
     } else {
       remove_stone(s.x, s.y, s.who);
     }
-    mark_reached(s.x, s.y);
+    model.changed(s.x, s.y);
     ASSERT_EQ(s.before.difference(), "") << "after taking back " << s.x << "," << s.y;
   }
 
@@ -402,41 +325,13 @@ class RandomRun {
     }
   }
 
-  void check() {
-    const int n = game.board_size;
-    for (int x = 0; x < n; ++x)
-      for (int y = 0; y < n; ++y) {
-        if (!on_board(x, y)) continue;
-        for (int d = 0; d < 4; ++d) {
-          const int w = window_from_cells(d, x, y);
-          ASSERT_SAME(window_from_word(d, x, y), w) << "window of " << x << "," << y << " d" << d;
-          for (int player = 1; player <= 2; ++player) {
-            const DirShape& s = dir_shapes[x][y][d];
-            const int stored = s.code[player - 1];
-            if (!reached_[d][x][y]) {
-              ASSERT_SAME(stored, start_code_with_room(d, x, y, n)) << x << "," << y << " d" << d;
-              ASSERT_SAME(s.room[player - 1], start_room(d, x, y, n)) << x << "," << y << " d" << d;
-              continue;
-            }
-            const int table = pattern_table[w].code[player - 1];
-            const int expected = board.cells[x][y] == 0 ? judged_code(x, y, d, player, table) : table;
-            ASSERT_SAME(stored, expected) << "player " << player << " at " << x << "," << y << " d" << d
-                                        << ", window code " << table;
-            overlines_seen += table == 12 && expected == 13;
-            false_open_fours_seen += table == 11 && expected == 9;
-            fives_seen += expected == 12;
-          }
-        }
-      }
-    expect_sums_and_sets(light_count_ == 0);
-  }
+  void check() { ASSERT_EQ(model.fault(light_count_ == 0), ""); }
 
   int rule_;
   std::mt19937 rng_;
   double first_colour_bias_ = 0.5;
   std::vector<Step> stack_;
   int light_count_ = 0;
-  bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
   PositionSnapshot empty_;
 };
 
@@ -446,28 +341,28 @@ TEST_F(BookkeepingTest, RandomNestedMovesFreeStyle) {
   SetUpBoard(15, 15, 0);
   RandomRun run(0, 1001);
   run.run(5000);
-  EXPECT_GT(run.fives_seen, 0);
+  EXPECT_GT(run.model.fives_seen, 0);
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesStandard) {
   SetUpBoard(15, 15, 1);
   RandomRun run(1, 2002);
   run.run(5000);
-  EXPECT_GT(run.overlines_seen, 0);
-  EXPECT_GT(run.false_open_fours_seen, 0);
+  EXPECT_GT(run.model.overlines_seen, 0);
+  EXPECT_GT(run.model.false_open_fours_seen, 0);
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesRenju) {
   SetUpBoard(15, 15, 2);
   RandomRun run(2, 3003);
   run.run(5000);
-  EXPECT_GT(run.overlines_seen, 0);
-  EXPECT_GT(run.false_open_fours_seen, 0);
+  EXPECT_GT(run.model.overlines_seen, 0);
+  EXPECT_GT(run.model.false_open_fours_seen, 0);
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
   SetUpBoard(20, 13, 1);
   RandomRun run(1, 4004);
   run.run(5000);
-  EXPECT_GT(run.overlines_seen, 0);
+  EXPECT_GT(run.model.overlines_seen, 0);
 }

@@ -1,8 +1,14 @@
 #include "control/limits.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <climits>
+#include <cstdint>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "board/board.h"
 #include "board/hash_tables.h"
@@ -239,6 +245,61 @@ TEST(LimitHashSize, AppliesOnlyANewRequest) {
   use(16);
   settings.hash_size = requested_buckets = 524288;
   board.hash_key = 0;
+}
+
+// Pages of the six tables that are resident, and how many pages they span.
+std::pair<size_t, size_t> resident_table_pages() {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(trans_table[0]) / page * page;
+  const uintptr_t end = reinterpret_cast<uintptr_t>(threat_hash[3] + threat_allocated);
+  const size_t pages = (end - begin + page - 1) / page;
+  std::vector<unsigned char> in_core(pages);
+  if (mincore(reinterpret_cast<void*>(begin), end - begin, in_core.data()) != 0) return {0, 0};
+  size_t resident = 0;
+  for (unsigned char c : in_core) resident += c & 1;
+  return {resident, pages};
+}
+
+// A decision must not wait for the hash tables: clearing 192 MiB, or the system
+// zeroing the pages of a fresh block as the first thousand nodes touch them, took up to
+// 250 ms on this kind of machine, far beyond a 50 ms timeout_turn. A game's start makes
+// them ready, before its greeting; a clear of tables that hold nothing does nothing.
+TEST(LimitHashSize, GameStartMakesTheTablesReady) {
+  settings.hash_size = 65536;  // 24 MiB
+  testing::internal::CaptureStdout();
+  start_game(15, 15);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "MESSAGE Zerin 2015 Kernal 0.4.47 :-)\nOK\n");
+  EXPECT_TRUE(trans_allocated == 65536 && threat_allocated == 65536);
+  EXPECT_TRUE(hash_tables_clean);
+  auto [resident, pages] = resident_table_pages();
+  ASSERT_GT(pages, 0u);
+  EXPECT_EQ(resident, pages) << "every page touched before the first search";
+
+  int a[3], b[3];
+  board.hash_key = 0x00000BAD00000077ull;
+  store_table(3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
+  EXPECT_FALSE(hash_tables_clean);
+  testing::internal::CaptureStdout();
+  restart_game();
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(hash_tables_clean);
+  EXPECT_EQ(probe_table(3, 0, 1, 1, 0x77, 0xBAD, a, b, 1), HASH_MISS) << "cleared for the new game";
+
+  // A block allocated inside a search (hash_size changed mid-game) is not touched by
+  // the clear that follows the allocation: the search's own stores fault its pages.
+  settings.hash_size = 32768;
+  apply_hash_size();
+  EXPECT_TRUE(trans_allocated == 32768 && hash_tables_clean);
+  std::tie(resident, pages) = resident_table_pages();
+  EXPECT_EQ(resident, 0u) << "of " << pages;
+
+  trans_buckets = threat_buckets = 16;
+  resize_hash_tables();
+  clear_hash_tables();
+  settings.hash_size = requested_buckets = 524288;
+  board.hash_key = 0;
+  game.width = game.height = 0;
+  game.board_size = 15;
 }
 
 }  // namespace

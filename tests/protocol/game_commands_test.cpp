@@ -366,6 +366,17 @@ TEST_F(ProtocolRule, ForbiddenPointsAreShownUnderRenjuOnly) {
   EXPECT_EQ(lines_before_sync(), Lines{"FORBID ."});
 }
 
+// Found by the command-loop fuzzer: zrshowforbid does not set up the default board, so
+// before any START it builds the position for a game with no size (an empty square with
+// nothing on it). That must answer the empty list and leave the next game as usual.
+TEST_F(ProtocolRule, ForbiddenPointsBeforeAnyBoardSize) {
+  send_all({"INFO rule 2", "zrshowforbid", "zrshowforbid"});
+  EXPECT_EQ(lines_before_sync(), (Lines{"FORBID .", "FORBID ."}));
+  send_all({"PLAY 19,19", "zrshowforbid", "PLAY 19,19", "TAKEBACK 19,19", "TAKEBACK 19,19"});
+  EXPECT_EQ(lines_before_sync(),
+            (Lines{GREETING, "OK", "19,19", "FORBID .", "ERROR my move [19,19]", "19,19", "OK", "ERROR bad coordinates"}));
+}
+
 TEST_F(ProtocolRule, ShowingForbiddenPointsBuildsThePosition) {
   start_quick_game();
   send_all({"INFO rule 2", "PLAY 7,7", "PLAY 7,7"});
