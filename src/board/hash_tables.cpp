@@ -301,9 +301,16 @@ void clear_hash_tables() {
 }
 
 void ready_hash_tables() {
-  if (block_untouched || !hash_tables_clean) zero_tables();
-  block_untouched = false;
-  hash_tables_clean = true;
+  if (!hash_tables_clean) {
+    zero_tables();  // touches every page on the way
+    block_untouched = false;
+    hash_tables_clean = true;
+    return;
+  }
+  // Zero already: only the pages of a fresh block that are not in yet need faulting in,
+  // which the system does without anything being written twice.
+  while (prefault_hash_tables_step()) {
+  }
 }
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
