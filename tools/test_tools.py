@@ -10,6 +10,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from run_positions import without_times  # noqa: E402
 from selfplay import five_points, judge, run_lengths  # noqa: E402
+from soak import schedule  # noqa: E402
 
 
 def grid_with(height, width, stones):
@@ -71,6 +72,30 @@ class TimeFields(unittest.TestCase):
     def test_best_line_is_left_alone(self):
         line = "MESSAGE [9,12] [8,5] [6,7] "
         self.assertEqual(without_times(line), line)
+
+
+class SoakSchedule(unittest.TestCase):
+    def test_pairs_share_a_board_and_rule_and_the_second_restarts(self):
+        plan = schedule(200)
+        self.assertEqual(len(plan), 200)
+        for first, second in zip(plan[0::2], plan[1::2]):
+            self.assertEqual(first[:3], second[:3])
+            self.assertFalse(first[3])
+            self.assertTrue(second[3])
+
+    def test_every_rule_and_every_side_from_5_to_24_square_and_rectangular(self):
+        plan = schedule(200)
+        self.assertEqual({rule for rule, _, _, _ in plan}, {0, 1, 2})
+        squares = {w for _, w, h, _ in plan if w == h}
+        self.assertEqual(squares, set(range(5, 25)))
+        rectangles = {(w, h) for _, w, h, _ in plan if w != h}
+        self.assertGreaterEqual(len(rectangles), 10)
+        sides = {w for w, _ in rectangles} | {h for _, h in rectangles}
+        self.assertEqual(min(sides), 5)
+        self.assertEqual(max(sides), 24)
+        for rule in range(3):  # each rule meets square and rectangular boards
+            self.assertTrue(any(r == rule and w == h for r, w, h, _ in plan))
+            self.assertTrue(any(r == rule and w != h for r, w, h, _ in plan))
 
 
 if __name__ == "__main__":
