@@ -58,8 +58,11 @@ void search_thread_main() {
   std::unique_lock<std::mutex> lock(request_lock);
   // The tables of the size asked for so far are mapped now and faulted in while idle, so
   // that the first decision does not pay for it.
-  take_requested_hash_size();
-  resize_hash_tables();
+  {
+    std::lock_guard<std::mutex> guard(deferred_lock);
+    take_requested_hash_size();
+    resize_hash_tables();
+  }
   ready_flag = 1;
   bool idle_work = true;
   for (;;) {
