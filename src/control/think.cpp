@@ -142,7 +142,9 @@ void report(int value, int elapsed) {
 
 // A decision that found no cell to play (Renju black whose every free cell is
 // forbidden) still answers with a free cell rather than an occupied one: the first
-// empty, unblocked cell in scan order, if there is one.
+// empty, unblocked cell in scan order, if there is one. With no free cell at all the
+// reply is refused; it still names a cell of this board, not one left over from a
+// larger board of an earlier game.
 void ensure_free_cell() {
   if (on_board(best_move.x, best_move.y) && board.cells[best_move.x][best_move.y] == 0) return;
   for (int x = 0; x < game.height; ++x)
@@ -151,6 +153,7 @@ void ensure_free_cell() {
         best_move = {x, y};
         return;
       }
+  if (!on_board(best_move.x, best_move.y)) best_move = {0, 0};
 }
 
 void play_move(int side) {

@@ -12,6 +12,10 @@ namespace {
 
 using ProtocolDecision = EngineSession;
 
+// Searches bounded by depth rather than time take several times longer in the
+// sanitizer builds on a loaded machine.
+constexpr Millis SLOW_REPLY_TIMEOUT{60000};
+
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -85,7 +89,7 @@ TEST_F(ProtocolDecision, DetailedReportsNameTheBestLineAndBlockedCells) {
   EXPECT_EQ(reply(), "OK");
   send("TURN 7,7");
   std::vector<std::string> before;
-  ASSERT_TRUE(is_move(next_move(&before)));
+  ASSERT_TRUE(is_move(next_move(&before, SLOW_REPLY_TIMEOUT)));
   const size_t n = before.size();
   ASSERT_GE(n, 4u);
   EXPECT_TRUE(starts_with(before[n - 4], "MESSAGE Complexity: ")) << before[n - 4];
@@ -115,6 +119,23 @@ TEST_F(ProtocolDecision, RenjuBlackWithOnlyAForbiddenCellStillPlaysAFreeCell) {
   EXPECT_EQ(next_move(), "0,2");
 }
 
+TEST_F(ProtocolDecision, FullBoardRefusesTheMoveButNamesACellOfThisBoard) {
+  // The first game leaves its decision at 7,7; the 1 by 1 board of the second is full
+  // after the opponent's move, so nothing is left to play.
+  send_all({"INFO max_node 1", "INFO hash_size 4096", "START 15", "BEGIN"});
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  EXPECT_EQ(next_move(), "7,7");
+  send_all({"START 1", "TURN 0,0"});
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  const auto c = engine.read_until(is_move);
+  ASSERT_TRUE(c.matched);
+  ASSERT_GE(c.lines.size(), 2u);
+  EXPECT_EQ(c.lines[c.lines.size() - 2], "ERROR my move [0,0]");
+  EXPECT_EQ(c.lines.back(), "0,0");
+}
+
 using ProtocolBalance = EngineSession;
 
 TEST_F(ProtocolBalance, WithoutTimeOnlyTheFinalLineAtDepthZero) {
@@ -132,8 +153,8 @@ TEST_F(ProtocolBalance, IterationLinesThenTheFinalLine) {
   EXPECT_EQ(reply(), "OK");
   next_move();
   send("zrbalancetwo");
-  EngineProcess::Collected c =
-      engine.read_until([](const std::string& l) { return starts_with(l, "MESSAGE DETAIL (BALANCE) "); });
+  EngineProcess::Collected c = engine.read_until(
+      [](const std::string& l) { return starts_with(l, "MESSAGE DETAIL (BALANCE) "); }, SLOW_REPLY_TIMEOUT);
   ASSERT_TRUE(c.matched);
   ASSERT_GE(c.lines.size(), 2u);
   EXPECT_TRUE(starts_with(c.lines[0], "MESSAGE DETAIL DEPTH:1-")) << c.lines[0];

@@ -62,8 +62,8 @@ class EngineSession : public ::testing::Test {
 
   // Reads up to and including the next move reply; MESSAGE lines before it are
   // returned in *before when asked for.
-  std::string next_move(std::vector<std::string>* before = nullptr) {
-    EngineProcess::Collected c = engine.read_until(is_move);
+  std::string next_move(std::vector<std::string>* before = nullptr, Millis timeout = REPLY_TIMEOUT) {
+    EngineProcess::Collected c = engine.read_until(is_move, timeout);
     EXPECT_TRUE(c.matched) << "no move reply";
     if (!c.matched) return "<no move>";
     std::string move = c.lines.back();
