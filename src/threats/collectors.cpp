@@ -47,7 +47,7 @@ int collect_double_threat_points(Candidate* list, int player) {
 int collect_plain_threat_points(Candidate* list, int player) {
   const int p = player - 1;
   const ThreatSets& t = threat_sets;
-  return collect_cells(list, t.set_rows[FOUR_POINTS][p] | t.set_rows[THREE_POINTS][p], [&t, p](int x) {
+  return collect_cells(list, t.set_rows[FOUR_POINTS][p] | t.set_rows[THREE_POINTS][p], [&](int x) {
     return (t.row_mask[FOUR_POINTS][p][x] | t.row_mask[THREE_POINTS][p][x]) & ~t.row_mask[DOUBLE_THREAT_POINTS][p][x];
   });
 }
