@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "board/board.h"
 #include "board/hash_tables.h"
@@ -29,15 +28,10 @@
 
 using namespace zerin;
 using zerin_test::CodeModel;
+using zerin_test::PlacementStack;
 using zerin_test::PositionSnapshot;
 
 namespace {
-
-struct Step {
-  int x, y, who;
-  bool light;
-  PositionSnapshot before;
-};
 
 int built_rule = -1;
 int built_size = -1;
@@ -51,11 +45,7 @@ int built_size = -1;
 // An empty board of the given size and rule; the tables are built again only when the
 // rule or the square's side changes, as the engine's own rebuilds do.
 void set_up(int rule, int width, int height) {
-  game.width = width;
-  game.height = height;
-  game.board_size = width > height ? width : height;
-  board_rule = rule;
-  pattern_radius = rule == 0 ? 4 : 5;
+  zerin_test::set_board_shape(width, height, rule);
   if (rule != built_rule || game.board_size != built_size) {
     build_game_tables();
     built_rule = rule;
@@ -88,23 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   set_up(data[0] % 3, 1 + data[1] % 24, 1 + data[2] % 24);
   CodeModel model;
   const PositionSnapshot empty = PositionSnapshot::take();
-  std::vector<Step> stack;
-  int light_count = 0;
+  PlacementStack stack(model);
 
   size_t step = 0;
   const auto take_back = [&] {
-    const Step s = stack.back();
-    stack.pop_back();
-    if (s.light) {
-      --light_count;
-      remove_stone_light(s.x, s.y, s.who);
-    } else {
-      remove_stone(s.x, s.y, s.who);
-    }
-    model.changed(s.x, s.y);
-    const std::string difference = s.before.difference();
-    if (!difference.empty())
-      fail("taking back " + std::to_string(s.x) + "," + std::to_string(s.y) + " left the " + difference + " changed",
+    const PlacementStack::Undone u = stack.pop();
+    if (!u.difference.empty())
+      fail("taking back " + std::to_string(u.x) + "," + std::to_string(u.y) + " left the " + u.difference + " changed",
            step);
   };
 
@@ -120,20 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int who = 1 + (op >> 2 & 1);
       if (!light) {
         if ((op >> 2 & 7) == 7) who = 3;
-        while (light_count > 0) take_back();
+        while (stack.light_count() > 0) take_back();
       }
       int x, y;
       if (!free_cell_from(index, &x, &y)) continue;  // the board is full
-      stack.push_back(Step{x, y, who, light, PositionSnapshot::take()});
-      if (light) {
-        ++light_count;
-        place_stone_light(x, y, who);
-      } else {
-        place_stone(x, y, who);
-      }
-      model.changed(x, y);
+      stack.push(x, y, who, light);
     }
-    const std::string fault = model.fault(light_count == 0);
+    const std::string fault = model.fault(stack.light_count() == 0);
     if (!fault.empty()) fail(fault, step);
   }
   while (!stack.empty()) take_back();

@@ -23,11 +23,7 @@ using namespace zerin;
 class BoardFixture : public ::testing::Test {
  protected:
   void SetUpBoard(int width, int height, int rule) {
-    game.width = width;
-    game.height = height;
-    game.board_size = width > height ? width : height;
-    board_rule = rule;
-    pattern_radius = rule == 0 ? 4 : 5;
+    set_board_shape(width, height, rule);
     build_game_tables();
     reset_board();
   }

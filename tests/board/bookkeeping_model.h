@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
 #include "board/bookkeeping.h"
@@ -15,6 +16,16 @@
 namespace zerin_test {
 
 using namespace zerin;
+
+// The board's size and rule as a game of width by height under rule sets them (the tables
+// are built separately).
+inline void set_board_shape(int width, int height, int rule) {
+  game.width = width;
+  game.height = height;
+  game.board_size = width > height ? width : height;
+  board_rule = rule;
+  pattern_radius = rule == 0 ? 4 : 5;
+}
 
 // On the n by n square the board works on (rectangular padding included).
 inline bool on_square(int x, int y) {
@@ -309,6 +320,58 @@ class CodeModel {
 
  private:
   bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
+};
+
+// Nested full and light placements, each with the position as it was before it, so that
+// every take-back can be checked to restore the position exactly. Light stones stack on
+// top of the full ones; callers take them all back before the next full change.
+class PlacementStack {
+ public:
+  explicit PlacementStack(CodeModel& model) : model_(model) {}
+
+  void push(int x, int y, int who, bool light) {
+    steps_.push_back(Step{x, y, who, light, PositionSnapshot::take()});
+    if (light) {
+      ++light_count_;
+      place_stone_light(x, y, who);
+    } else {
+      place_stone(x, y, who);
+    }
+    model_.changed(x, y);
+  }
+
+  struct Undone {
+    int x, y;
+    std::string difference;  // what the take-back failed to restore; empty when nothing
+  };
+
+  Undone pop() {
+    const Step s = steps_.back();
+    steps_.pop_back();
+    if (s.light) {
+      --light_count_;
+      remove_stone_light(s.x, s.y, s.who);
+    } else {
+      remove_stone(s.x, s.y, s.who);
+    }
+    model_.changed(s.x, s.y);
+    return Undone{s.x, s.y, s.before.difference()};
+  }
+
+  bool empty() const { return steps_.empty(); }
+  size_t size() const { return steps_.size(); }
+  int light_count() const { return light_count_; }
+
+ private:
+  struct Step {
+    int x, y, who;
+    bool light;
+    PositionSnapshot before;
+  };
+
+  CodeModel& model_;
+  std::vector<Step> steps_;
+  int light_count_ = 0;
 };
 
 }  // namespace zerin_test

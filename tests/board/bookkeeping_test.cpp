@@ -237,7 +237,7 @@ namespace {
 
 class RandomRun {
  public:
-  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed) { empty_ = PositionSnapshot::take(); }
+  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed), stack_(model) { empty_ = PositionSnapshot::take(); }
 
   void run(int steps) {
     int target = 30;
@@ -260,11 +260,6 @@ class RandomRun {
   CodeModel model;
 
  private:
-  struct Step {
-    int x, y, who;
-    bool light;
-    PositionSnapshot before;
-  };
 
   double uniform() { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_); }
 
@@ -288,34 +283,19 @@ class RandomRun {
     if (!pick_cell(x, y)) return;
     int who = uniform() < first_colour_bias_ ? 1 : 2;
     if (!light && uniform() < 0.02) who = 3;
-    stack_.push_back(Step{x, y, who, light, PositionSnapshot::take()});
-    if (light) {
-      ++light_count_;
-      place_stone_light(x, y, who);
-    } else {
-      place_stone(x, y, who);
-    }
-    model.changed(x, y);
+    stack_.push(x, y, who, light);
   }
 
   void pop() {
-    const Step s = stack_.back();
-    stack_.pop_back();
-    if (s.light) {
-      --light_count_;
-      remove_stone_light(s.x, s.y, s.who);
-    } else {
-      remove_stone(s.x, s.y, s.who);
-    }
-    model.changed(s.x, s.y);
-    ASSERT_EQ(s.before.difference(), "") << "after taking back " << s.x << "," << s.y;
+    const PlacementStack::Undone u = stack_.pop();
+    ASSERT_EQ(u.difference, "") << "after taking back " << u.x << "," << u.y;
   }
 
   void act(int target) {
     const double r = uniform();
-    if (light_count_ > 0) {
+    if (stack_.light_count() > 0) {
       // Light stones stack on top of the full ones and all go before the next full change.
-      if (r < 0.45 && light_count_ < 8) push(true); else pop();
+      if (r < 0.45 && stack_.light_count() < 8) push(true); else pop();
     } else if (r < 0.15) {
       push(true);
     } else if (stack_.empty() || r < (static_cast<int>(stack_.size()) < target ? 0.75 : 0.4)) {
@@ -325,13 +305,12 @@ class RandomRun {
     }
   }
 
-  void check() { ASSERT_EQ(model.fault(light_count_ == 0), ""); }
+  void check() { ASSERT_EQ(model.fault(stack_.light_count() == 0), ""); }
 
   int rule_;
   std::mt19937 rng_;
   double first_colour_bias_ = 0.5;
-  std::vector<Step> stack_;
-  int light_count_ = 0;
+  PlacementStack stack_;
   PositionSnapshot empty_;
 };
 
