@@ -15,6 +15,9 @@ constexpr int32_t HASH_MISS = 20000000;      // a probe with no usable value
 constexpr int32_t NO_VALUE = -1000000000;    // best value not set yet
 constexpr int32_t SKIP_SCORE = 1000000000;   // candidate that must not be searched
 
-constexpr int opponent_of(int player) { return player ^ 3; }
+constexpr bool decided(int32_t v) { return v >= DECIDED_BOUND || v <= -DECIDED_BOUND; }
+
+// Values as shown to the user: a decided value reads as +-10000.
+constexpr int32_t clamp_display(int32_t v) { return v > 10000 ? 10000 : v < -10000 ? -10000 : v; }
 
 }  // namespace zerin

@@ -12,6 +12,12 @@ namespace zerin {
 
 namespace {
 
+// The size every table is rebuilt to at its next resize.
+void take_hash_size(int32_t buckets) {
+  requested_buckets = buckets;
+  trans_buckets = threat_buckets = buckets;
+}
+
 const std::chrono::steady_clock::time_point process_start = std::chrono::steady_clock::now();
 
 int64_t elapsed_ms() { return static_cast<int64_t>(clock_ms()) - decision_start; }
@@ -71,10 +77,7 @@ bool search_limit_check() {
   return true;
 }
 
-void take_requested_hash_size() {
-  requested_buckets = settings.hash_size;
-  trans_buckets = threat_buckets = requested_buckets;
-}
+void take_requested_hash_size() { take_hash_size(settings.hash_size); }
 
 void prepare_hash_tables() {
   take_requested_hash_size();
@@ -88,9 +91,7 @@ void apply_hash_size() {
   // the tables cleared) before every search.
   const int32_t wanted = settings.hash_size;
   if (wanted == requested_buckets) return;
-  requested_buckets = wanted;
-  trans_buckets = wanted;
-  threat_buckets = wanted;
+  take_hash_size(wanted);
   resize_hash_tables();
   clear_hash_tables();
 }

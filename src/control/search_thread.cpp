@@ -120,8 +120,7 @@ void request_search() {
 
 void stop_search() {
   stop_flag = 1;
-  running_lock.lock();
-  running_lock.unlock();
+  wait_for_search();
 }
 
 void wait_for_search() {

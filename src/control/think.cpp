@@ -15,6 +15,7 @@
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
 #include "threats/forbidden.h"
+#include "threats/four_threat.h"
 
 namespace zerin {
 
@@ -26,8 +27,6 @@ constexpr int SCAN_LOST = 9999999;
 constexpr int NOTHING_SCORED = -1000000000;
 
 Candidate cell_list[MAX_CELLS];
-
-inline int clamp_display(int v) { return v > 10000 ? 10000 : v < -10000 ? -10000 : v; }
 
 void copy_principal_variation() {
   const int length = pv_table[0][0].score;
@@ -69,19 +68,13 @@ int deepen(int side) {
     sole_candidate = 0;
     iteration_depth = d;
     const int v = search_root(side);
-    if (abort_flag) {
-      if (v == 0) break;  // nothing usable from the interrupted iteration
-      value = v;
-      copy_principal_variation();
-      if (settings.show_detail && d >= 5) detail_line(d, v, true);
-      counted = d;
-      break;
-    }
+    const bool aborted = abort_flag;
+    if (aborted && v == 0) break;  // nothing usable from the interrupted iteration
     value = v;
     copy_principal_variation();
-    if (settings.show_detail && d >= 5) detail_line(d, v, false);
+    if (settings.show_detail && d >= 5) detail_line(d, v, aborted);
     counted = d;
-    if (v > DECIDED_BOUND - 1 || v < -(DECIDED_BOUND - 1) || (sole_candidate && d >= 5)) break;
+    if (aborted || decided(v) || (sole_candidate && d >= 5)) break;
   }
   decision_start = clock_ms() - decision_start;
   iteration_depth = counted;
@@ -156,26 +149,18 @@ void ensure_free_cell() {
   if (!on_board(best_move.x, best_move.y)) best_move = {0, 0};
 }
 
-void play_move(int side) {
+// The chosen cell is recorded like a PLAY of it (a refusal writes its error line first)
+// and answered.
+void play_move() {
   if (position_built()) ensure_free_cell();
-  const int x = best_move.x, y = best_move.y;
-  const bool built = position_built();
-  const bool refused = game.count >= MAX_CELLS || (built && (!on_board(x, y) || board.cells[x][y] != 0));
-  if (refused) {
-    log_line("ERROR my move [%d,%d]", x, y);
-    log_line("%d,%d", x, y);
-    return;
-  }
-  if (built) place_stone(x, y, side);
-  game.moves[game.count++] = MoveRecord{x, y, side};
-  log_line("%d,%d", x, y);
+  record_own_move(best_move.x, best_move.y);
+  log_line("%d,%d", best_move.x, best_move.y);
 }
 
 }  // namespace
 
 int one_ply_scan(int side) {
   const int opp = side ^ 3;
-  const int o = opp - 1;
   const bool renju = board_rule == 2;
   int best = NOTHING_SCORED;
   for (int x = 0; x < game.height; ++x)
@@ -183,20 +168,8 @@ int one_ply_scan(int side) {
       if (board.cells[x][y] != 0 || block_grid[x][y]) continue;
       if (renju && side == 1 && is_forbidden(x, y)) continue;
       place_stone(x, y, side);
-      int score;
-      if (threat_sets.set_rows[FIVE_POINTS][o] != 0) {
-        score = -SCAN_LOST;
-      } else if (threat_sets.set_rows[FIVE_POINTS][side - 1] != 0 ||
-                 threat_sets.set_rows[OPEN_FOUR_POINTS][o] == 0) {
-        score = -evaluate_position(0, opp);
-      } else {
-        score = -SCAN_LOST;
-        if (renju && side == 2) {
-          int fx, fy;
-          first_cell(threat_sets.set_rows[OPEN_FOUR_POINTS][o], threat_sets.row_mask[OPEN_FOUR_POINTS][o], &fx, &fy);
-          if (is_forbidden(fx, fy)) score = -evaluate_position(0, opp);
-        }
-      }
+      // Lost when the opponent now wins at once (a five, or an open four that stands).
+      const int score = threat_win_check(0, opp) != 0 ? -SCAN_LOST : -evaluate_position(0, opp);
       remove_stone(x, y, side);
       if (score > best) {
         best_move = {x, y};
@@ -249,7 +222,7 @@ void think() {
   }
   if (elapsed == 0) decision_start = 0;
   report(value, elapsed);
-  play_move(side);
+  play_move();
 }
 
 }  // namespace zerin

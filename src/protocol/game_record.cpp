@@ -64,7 +64,7 @@ bool recorded_in_game(int x, int y) {
 
 }  // namespace
 
-bool in_board(int x, int y) { return x >= 0 && x < game.height && y >= 0 && y < game.width; }
+bool in_board(int x, int y) { return on_board(x, y); }
 
 void start_game(int width, int height) {
   // A side below 1 is refused like one above 24: a size of 0 would read as "no size set".

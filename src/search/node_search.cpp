@@ -43,8 +43,6 @@ bool late_move_cut(int tdepth, int phase, int done) {
   return false;
 }
 
-inline bool decided(int v) { return v >= DECIDED_BOUND || v <= -DECIDED_BOUND; }
-
 }  // namespace
 
 void init_best_moves(BestMoves& best) {
@@ -99,7 +97,8 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
   pv_table[ply][1].x = pv_table[ply][1].y = -1;
   if (!enter_node()) return 0;
 
-  if (threat_sets.set_rows[FIVE_POINTS][s] != 0) return depth + WIN_VALUE;
+  // A five to complete, or an open four the opponent cannot stop with a five of their own.
+  if (const int win = threat_win_check(depth, side)) return win;
 
   SearchNode node;
   init_search_node(node, depth, alpha, beta, side, ext, false);
@@ -116,12 +115,6 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
     count = 1;
     phase = STAGE_FORCED_BLOCK;
   } else {
-    if (threat_sets.set_rows[OPEN_FOUR_POINTS][s] != 0) {
-      if (board_rule != 2 || side == 2) return depth + WIN_VALUE;
-      int fx, fy;
-      first_cell(threat_sets.set_rows[OPEN_FOUR_POINTS][s], threat_sets.row_mask[OPEN_FOUR_POINTS][s], &fx, &fy);
-      if (!is_forbidden(fx, fy)) return depth + WIN_VALUE;
-    }
     if (!node.pv) {
       int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
       const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(), key_hi(), xs, ys, 1);

@@ -24,8 +24,6 @@ namespace {
 
 constexpr int ROOT_WINDOW = 100000000;
 
-inline int clamp_display(int v) { return v > 10000 ? 10000 : v < -10000 ? -10000 : v; }
-
 inline bool holds_player_stone(int x, int y) {
   return on_board(x, y) && (board.cells[x][y] == 1 || board.cells[x][y] == 2);
 }
@@ -91,7 +89,7 @@ int search_root(int side) {
   pv_table[0][0].score = 0;
   pv_table[0][1].x = pv_table[0][1].y = -1;
   if (!enter_node()) return 0;
-  if (threat_sets.set_rows[FIVE_POINTS][s] != 0) return d + WIN_VALUE;
+  if (const int win = threat_win_check(d, side)) return win;
 
   SearchNode node;
   init_search_node(node, d, -ROOT_WINDOW, ROOT_WINDOW, side, 0, true);
@@ -105,11 +103,6 @@ int search_root(int side) {
     count = 1;
     phase = STAGE_FORCED_BLOCK;
   } else {
-    if (threat_sets.set_rows[OPEN_FOUR_POINTS][s] != 0) {
-      int fx, fy;
-      first_cell(threat_sets.set_rows[OPEN_FOUR_POINTS][s], threat_sets.row_mask[OPEN_FOUR_POINTS][s], &fx, &fy);
-      if (!(board_rule == 2 && side == 1 && is_forbidden(fx, fy))) return d + WIN_VALUE;
-    }
     if (d <= 0) {
       const int value = evaluate_position(d, side);
       store_table(d, value, 3, side, -1, -1, -1, -1, -1, -1);
@@ -199,7 +192,7 @@ int search_root(int side) {
       }
       if (v > -DECIDED_BOUND) ++nonlosing;
       if (v > best) best = v;
-      insert_best_move(best_moves, x, y, (v >= DECIDED_BOUND || v <= -DECIDED_BOUND) ? v : std::max(alpha, v));
+      insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
       if (v > alpha) {
         alpha = v;
         flag = 3;
