@@ -53,8 +53,6 @@ void build_near_mask() {
     }
 }
 
-inline bool free_cell(int x, int y) { return board.cells[x][y] == 0 && !block_grid[x][y]; }
-
 int collect_single_moves(const BalanceRun& run) {
   const int opp = run.side ^ 3;
   int n = 0;

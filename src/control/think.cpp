@@ -142,7 +142,7 @@ void ensure_free_cell() {
   if (on_board(best_move.x, best_move.y) && board.cells[best_move.x][best_move.y] == 0) return;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y)
-      if (board.cells[x][y] == 0 && !block_grid[x][y]) {
+      if (free_cell(x, y)) {
         best_move = {x, y};
         return;
       }
@@ -165,7 +165,7 @@ int one_ply_scan(int side) {
   int best = NOTHING_SCORED;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y) {
-      if (board.cells[x][y] != 0 || block_grid[x][y]) continue;
+      if (!free_cell(x, y)) continue;
       if (renju && side == 1 && is_forbidden(x, y)) continue;
       place_stone(x, y, side);
       // Lost when the opponent now wins at once (a five, or an open four that stands).

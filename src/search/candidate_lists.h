@@ -29,6 +29,12 @@ extern uint64_t ply_visits[MAX_PLIES];
 extern uint64_t visit_stamps[MAX_PLIES][MAX_CELLS];
 extern Candidate pv_table[MAX_PLIES][PV_CAPACITY];
 
+// An empty line at ply (length 0, no first move).
+inline void clear_principal_variation(int ply) {
+  pv_table[ply][0].score = 0;
+  pv_table[ply][1].x = pv_table[ply][1].y = -1;
+}
+
 // The scratch list for the remaining depth a of the current iteration (the last list
 // stands in for any deeper index).
 inline Candidate* scratch_list(int iteration, int a) {

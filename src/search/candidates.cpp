@@ -202,6 +202,16 @@ void init_search_node(SearchNode& node, int depth, int alpha, int beta, int side
   node.factor = FACTOR_UNSET;
 }
 
+int forced_block_move(SearchNode& node) {
+  const int o = (node.side ^ 3) - 1;
+  if (threat_sets.set_rows[FIVE_POINTS][o] == 0) return 0;
+  int fx, fy;
+  first_cell(threat_sets.set_rows[FIVE_POINTS][o], threat_sets.row_mask[FIVE_POINTS][o], &fx, &fy);
+  node.list[0].x = static_cast<int16_t>(fx);
+  node.list[0].y = static_cast<int16_t>(fy);
+  return 1;
+}
+
 bool area_has_stone(int x, int y, bool star) {
   const int lo = y - 2 < 0 ? 0 : y - 2;
   const int hi = y + 2 < game.width ? y + 2 : game.width - 1;

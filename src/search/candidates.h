@@ -43,6 +43,9 @@ struct MoveAttributes {
 
 void init_search_node(SearchNode& node, int depth, int alpha, int beta, int side, int ext, bool root);
 
+// When the opponent has a five to complete, its first five point is the only move:
+// written as the node's list, with 1 returned. Otherwise 0.
+int forced_block_move(SearchNode& node);
 // Stage 0 without its internal deepening: the table's stored moves on empty cells.
 int table_moves(SearchNode& node);
 // The next non-empty batch among stages *phase..6 (1 <= *phase <= 6) written to the

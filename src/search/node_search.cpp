@@ -88,13 +88,12 @@ void extend_principal_variation(int ply, int x, int y) {
 
 int search_node(int depth, int alpha, int beta, int side, int ext) {
   const int opp = side ^ 3;
-  const int s = side - 1, o = opp - 1;
+  const int s = side - 1;
   const int ply = iteration_depth - depth;
   // No line can run this deep on a 24 by 24 board; the guard keeps the per-ply storage
   // in bounds whatever the depths.
   if (ply >= MAX_PLIES - 2) return evaluate_position(depth, side);
-  pv_table[ply][0].score = 0;
-  pv_table[ply][1].x = pv_table[ply][1].y = -1;
+  clear_principal_variation(ply);
   if (!enter_node()) return 0;
 
   // A five to complete, or an open four the opponent cannot stop with a five of their own.
@@ -104,17 +103,9 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
   init_search_node(node, depth, alpha, beta, side, ext, false);
   BestMoves best_moves;
   init_best_moves(best_moves);
-  int phase = STAGE_TABLE;
-  int count = 0;
-  if (threat_sets.set_rows[FIVE_POINTS][o] != 0) {
-    // The opponent's five must be blocked: its first five point is the only move.
-    int fx, fy;
-    first_cell(threat_sets.set_rows[FIVE_POINTS][o], threat_sets.row_mask[FIVE_POINTS][o], &fx, &fy);
-    node.list[0].x = static_cast<int16_t>(fx);
-    node.list[0].y = static_cast<int16_t>(fy);
-    count = 1;
-    phase = STAGE_FORCED_BLOCK;
-  } else {
+  int count = forced_block_move(node);
+  int phase = count > 0 ? STAGE_FORCED_BLOCK : STAGE_TABLE;
+  if (count == 0) {
     if (!node.pv) {
       int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
       const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(), key_hi(), xs, ys, 1);

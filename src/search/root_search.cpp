@@ -85,29 +85,19 @@ void apply_value_limits(int d, int& alpha, int& best) {
 int search_root(int side) {
   const int d = iteration_depth;
   const int opp = side ^ 3;
-  const int s = side - 1, o = opp - 1;
-  pv_table[0][0].score = 0;
-  pv_table[0][1].x = pv_table[0][1].y = -1;
+  const int s = side - 1;
+  clear_principal_variation(0);
   if (!enter_node()) return 0;
   if (const int win = threat_win_check(d, side)) return win;
 
   SearchNode node;
   init_search_node(node, d, -ROOT_WINDOW, ROOT_WINDOW, side, 0, true);
-  int phase = STAGE_TABLE;
-  int count = 0;
-  if (threat_sets.set_rows[FIVE_POINTS][o] != 0) {
-    int fx, fy;
-    first_cell(threat_sets.set_rows[FIVE_POINTS][o], threat_sets.row_mask[FIVE_POINTS][o], &fx, &fy);
-    node.list[0].x = static_cast<int16_t>(fx);
-    node.list[0].y = static_cast<int16_t>(fy);
-    count = 1;
-    phase = STAGE_FORCED_BLOCK;
-  } else {
-    if (d <= 0) {
-      const int value = evaluate_position(d, side);
-      store_table(d, value, 3, side, -1, -1, -1, -1, -1, -1);
-      return value;
-    }
+  int count = forced_block_move(node);
+  int phase = count > 0 ? STAGE_FORCED_BLOCK : STAGE_TABLE;
+  if (count == 0 && d <= 0) {
+    const int value = evaluate_position(d, side);
+    store_table(d, value, 3, side, -1, -1, -1, -1, -1, -1);
+    return value;
   }
 
   ++expanded_count;
