@@ -33,19 +33,28 @@ inline int16_t combo_with(int x, int y, int p, int d, int code) {
   return (&combo_table[p][0][0][0][0])[(index & ~(15 << shift)) | code << shift];
 }
 
-inline void clear_kind_bit(int kind, int d, int p, int x, int y) {
-  int32_t& dm = threat_sets.dir_mask[kind][p][x][y];
-  dm &= ~(1 << d);
-  if (dm != 0) return;
+// The cell's bit in the row mask of a kind, and the row's bit in its set of rows.
+inline void clear_cell_bit(int kind, int p, int x, int y) {
   int32_t& rm = threat_sets.row_mask[kind][p][x];
   rm &= ~(1 << y);
   if (rm == 0) threat_sets.set_rows[kind][p] &= ~(1 << x);
 }
 
-inline void set_kind_bit(int kind, int d, int p, int x, int y) {
-  threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
+inline void set_cell_bit(int kind, int p, int x, int y) {
   threat_sets.row_mask[kind][p][x] |= 1 << y;
   threat_sets.set_rows[kind][p] |= 1 << x;
+}
+
+// A direction's bit of a kind: the cell leaves the kind when its last direction does.
+inline void clear_kind_bit(int kind, int d, int p, int x, int y) {
+  int32_t& dm = threat_sets.dir_mask[kind][p][x][y];
+  dm &= ~(1 << d);
+  if (dm == 0) clear_cell_bit(kind, p, x, y);
+}
+
+inline void set_kind_bit(int kind, int d, int p, int x, int y) {
+  threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
+  set_cell_bit(kind, p, x, y);
 }
 
 // Gives cell (x, y) the code and room `code`, `room` along direction d for player index
@@ -80,14 +89,10 @@ inline __attribute__((always_inline)) void change_code(int d, int x, int y, int 
   }
   if (!LIGHT) {
     const bool was_double = old_value >= DOUBLE_THREAT_VALUE, is_double = new_value >= DOUBLE_THREAT_VALUE;
-    if (was_double && !is_double) {
-      int32_t& rm = threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x];
-      rm &= ~(1 << y);
-      if (rm == 0) threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] &= ~(1 << x);
-    } else if (is_double && !was_double) {
-      threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] |= 1 << y;
-      threat_sets.set_rows[DOUBLE_THREAT_POINTS][p] |= 1 << x;
-    }
+    if (was_double && !is_double)
+      clear_cell_bit(DOUBLE_THREAT_POINTS, p, x, y);
+    else if (is_double && !was_double)
+      set_cell_bit(DOUBLE_THREAT_POINTS, p, x, y);
   }
 }
 

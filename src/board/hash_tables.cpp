@@ -134,28 +134,6 @@ void set_lock(TransEntry& e, uint64_t key) {
   e.lock_hi = static_cast<uint32_t>(lock >> 32);
 }
 
-bool is_mate(int32_t v) { return v >= DECIDED_BOUND || v <= -DECIDED_BOUND; }
-
-// Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
-int32_t wrapping_add(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-// Mate values are held relative to the node that stored them: a win found d plies below
-// the root of a depth-n search is stored as if found at the storing node, and reading it
-// back at another node's depth re-expresses it from there.
-int32_t from_stored(int32_t v, int depth) {
-  if (v >= DECIDED_BOUND) return wrapping_add(v, depth);
-  if (v <= -DECIDED_BOUND) return wrapping_add(v, -depth);
-  return v;
-}
-
-int32_t to_stored(int32_t v, int depth) {
-  if (v >= DECIDED_BOUND) return wrapping_add(v, -depth);
-  if (v <= -DECIDED_BOUND) return wrapping_add(v, depth);
-  return v;
-}
-
 TransBucket& bucket_of(int side, uint32_t key_lo) {
   return trans_table[side - 1][key_lo & static_cast<uint32_t>(trans_allocated - 1)];
 }
@@ -319,8 +297,8 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
   TransBucket& bucket = bucket_of(side, key_lo);
   for (const TransEntry& e : bucket.entries) {
     if (!entry_matches(e, key)) continue;
-    const bool upper_mate = is_mate(e.upper);
-    const bool lower_mate = is_mate(e.lower);
+    const bool upper_mate = decided(e.upper);
+    const bool lower_mate = decided(e.lower);
     const int32_t upper = from_stored(e.upper, depth);
     const int32_t lower = from_stored(e.lower, depth);
     const bool deep_enough = e.depth >= depth;

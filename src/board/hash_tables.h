@@ -76,6 +76,26 @@ void ready_hash_tables();
 // store (store_table and the four-threat search's store reset it).
 extern bool hash_tables_clean;
 
+// Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
+inline int32_t wrapping_add(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// Mate values are held relative to the node that stored them: a win found d plies below
+// the root of a depth-n search is stored as if found at the storing node, and reading it
+// back at another node's depth re-expresses it from there.
+inline int32_t from_stored(int32_t v, int depth) {
+  if (v >= DECIDED_BOUND) return wrapping_add(v, depth);
+  if (v <= -DECIDED_BOUND) return wrapping_add(v, -depth);
+  return v;
+}
+
+inline int32_t to_stored(int32_t v, int depth) {
+  if (v >= DECIDED_BOUND) return wrapping_add(v, -depth);
+  if (v <= -DECIDED_BOUND) return wrapping_add(v, depth);
+  return v;
+}
+
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);
 void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a,

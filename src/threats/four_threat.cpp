@@ -16,7 +16,7 @@ namespace {
 inline uint32_t sign_word(int32_t v) { return v < 0 ? 0xFFFFFFFFu : 0u; }
 
 inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
-  return threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(threat_buckets - 1)];
+  return threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(threat_allocated - 1)];
 }
 
 inline bool entry_matches(const ThreatEntry& e, uint64_t key) {
@@ -129,15 +129,13 @@ int threat_probe(int kind, int h, int player, uint64_t key) {
   const ThreatBucket& bucket = threat_bucket(kind, player, key);
   for (const ThreatEntry& e : bucket.entries) {
     if (!entry_matches(e, key)) continue;
-    if (e.value >= DECIDED_BOUND) return e.value + h;
-    if (e.value <= -DECIDED_BOUND) return e.value - h;
-    return e.value;
+    return from_stored(e.value, h);
   }
   return HASH_MISS;
 }
 
 void threat_store(int value, int h, int kind, int player) {
-  const int v = value >= DECIDED_BOUND ? value - h : value <= -DECIDED_BOUND ? value + h : value;
+  const int v = to_stored(value, h);
   const uint64_t key = board.hash_key;
   const int g = game.count & 0xFFFF;
   hash_tables_clean = false;
