@@ -14,7 +14,6 @@ namespace zerin {
 uint64_t evaluation_stamps[MAX_CELLS];
 uint64_t evaluation_counter = 0;
 
-
 namespace {
 
 constexpr int WON_POSITION = 9999994;
@@ -70,9 +69,9 @@ int evaluate_position(int a, int side) {
       if (stamp == evaluation_counter && board_rule == 0) return WON_POSITION;
       stamp = evaluation_counter;
     }
+    if (renju && side == 1 && marked(forbidden_rows, x, y)) continue;
     const int count = star_count(x, y, side, forbidden_rows);
     const int w = threat_sets.dir_mask[FOUR_POINTS][s][x][y] != 0 ? count - 1 : count - 2;
-    if (renju && side == 1 && marked(forbidden_rows, x, y)) continue;
     value += cell_summaries[x][y].room_sum[s] * w * 20 / 32;
     if (renju && side == 2 && is_forbidden(x, y)) value += forbidden_cell_weight(x, y);
   }
@@ -96,9 +95,9 @@ int evaluate_position(int a, int side) {
   }
   for (int i = 0; i < m_total; ++i) {
     const int x = list[i].x, y = list[i].y;
+    if (renju && side == 2 && marked(forbidden_rows, x, y)) continue;
     const int count = star_count(x, y, opp, forbidden_rows);
     const int w = threat_sets.dir_mask[FOUR_POINTS][o][x][y] != 0 ? 1 - count : 2 - count;
-    if (renju && side == 2 && marked(forbidden_rows, x, y)) continue;
     value += cell_summaries[x][y].room_sum[o] * w * 20 / 32;
     if (renju && side == 1 && is_forbidden(x, y)) value -= forbidden_cell_weight(x, y);
   }
