@@ -184,20 +184,20 @@ void write_new_entry(TransEntry& e, uint64_t key, int depth, int32_t value, int 
 void merge_into(TransEntry& e, uint64_t key, int depth, int32_t value, int bound,
                 const int (&moves)[3][2]) {
   for (int i = 2; i >= 0; --i) insert_move(e, moves[i][0], moves[i][1]);
-  const bool exact = e.bound == 3 && e.upper == e.lower;
+  const bool exact = e.bound == BOUND_EXACT && e.upper == e.lower;
   if (depth > e.depth) {
     e.upper = e.lower = value;
     e.depth = static_cast<int16_t>(depth);
     e.bound = static_cast<int8_t>(bound);
-  } else if (bound == 3) {
+  } else if (bound == BOUND_EXACT) {
     e.upper = e.lower = value;
-    e.bound = 3;
-  } else if (bound == 1 && !exact) {
+    e.bound = BOUND_EXACT;
+  } else if (bound == BOUND_UPPER && !exact) {
     e.upper = std::min(e.upper, value);
-    e.bound |= 1;
-  } else if (bound == 2 && !exact) {
+    e.bound |= BOUND_UPPER;
+  } else if (bound == BOUND_LOWER && !exact) {
     e.lower = std::max(e.lower, value);
-    e.bound |= 2;
+    e.bound |= BOUND_LOWER;
   } else {
     return;
   }
@@ -302,15 +302,15 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
     const int32_t upper = from_stored(e.upper, depth);
     const int32_t lower = from_stored(e.lower, depth);
     const bool deep_enough = e.depth >= depth;
-    if (e.upper == e.lower && e.bound == 3 && (upper_mate || deep_enough)) {
+    if (e.upper == e.lower && e.bound == BOUND_EXACT && (upper_mate || deep_enough)) {
       deliver_moves(e, first_bytes, second_bytes, wanted);
       return upper;
     }
-    if ((e.bound & 1) && upper <= alpha && (upper_mate || deep_enough)) {
+    if ((e.bound & BOUND_UPPER) && upper <= alpha && (upper_mate || deep_enough)) {
       deliver_moves(e, first_bytes, second_bytes, wanted);
       return upper;
     }
-    if ((e.bound & 2) && lower >= beta && (lower_mate || deep_enough)) {
+    if ((e.bound & BOUND_LOWER) && lower >= beta && (lower_mate || deep_enough)) {
       deliver_moves(e, first_bytes, second_bytes, wanted);
       return lower;
     }

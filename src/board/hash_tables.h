@@ -98,6 +98,11 @@ inline int32_t to_stored(int32_t v, int depth) {
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);
+// The bound argument of store_table: what the value is of the position's true value.
+constexpr int BOUND_UPPER = 1;
+constexpr int BOUND_LOWER = 2;
+constexpr int BOUND_EXACT = 3;
+
 void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a,
                  int m2b, int m3a, int m3b);
 

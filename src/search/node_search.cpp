@@ -19,20 +19,8 @@ namespace zerin {
 
 namespace {
 
-constexpr int BOUND_UPPER = 1;
-constexpr int BOUND_LOWER = 2;
-constexpr int BOUND_EXACT = 3;
-
 inline uint32_t key_lo() { return static_cast<uint32_t>(board.hash_key); }
 inline uint32_t key_hi() { return static_cast<uint32_t>(board.hash_key >> 32); }
-
-inline void store_value(int tdepth, int value, int bound, int side) {
-  store_table(tdepth, value, bound, side, -1, -1, -1, -1, -1, -1);
-}
-
-inline void store_best(int tdepth, int value, int bound, int side, const BestMoves& b) {
-  store_table(tdepth, value, bound, side, b.x[0], b.y[0], b.x[1], b.y[1], b.x[2], b.y[2]);
-}
 
 // Shallow null-window nodes stop after enough quiet moves of the later stages.
 bool late_move_cut(int tdepth, int phase, int done) {

@@ -1,6 +1,8 @@
 // The recursive principal-variation alpha-beta search below the root.
 #pragma once
 
+#include "board/hash_tables.h"
+
 namespace zerin {
 
 // Value of the position for side (fail-soft), or 0 after an abort. A window with
@@ -18,6 +20,15 @@ void init_best_moves(BestMoves& best);
 // Inserts a move by ranking value g; a later move with an equal g does not displace
 // an earlier one.
 void insert_best_move(BestMoves& best, int x, int y, int g);
+// A value without moves, and a value with the node's best moves.
+inline void store_value(int tdepth, int value, int bound, int side) {
+  store_table(tdepth, value, bound, side, -1, -1, -1, -1, -1, -1);
+}
+
+inline void store_best(int tdepth, int value, int bound, int side, const BestMoves& b) {
+  store_table(tdepth, value, bound, side, b.x[0], b.y[0], b.x[1], b.y[1], b.x[2], b.y[2]);
+}
+
 // pv_table[ply] becomes (x, y) followed by the line of pv_table[ply + 1].
 void extend_principal_variation(int ply, int x, int y);
 

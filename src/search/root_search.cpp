@@ -96,7 +96,7 @@ int search_root(int side) {
   int phase = count > 0 ? STAGE_FORCED_BLOCK : STAGE_TABLE;
   if (count == 0 && d <= 0) {
     const int value = evaluate_position(d, side);
-    store_table(d, value, 3, side, -1, -1, -1, -1, -1, -1);
+    store_value(d, value, BOUND_EXACT, side);
     return value;
   }
 
@@ -105,7 +105,7 @@ int search_root(int side) {
   const bool realtime = d >= 8 && settings.show_detail != 0;
   int alpha = -ROOT_WINDOW;
   int best = NO_VALUE;
-  int flag = 1;
+  int flag = BOUND_UPPER;
   int done = 0;
   int nonlosing = 0;
   BestMoves best_moves;
@@ -185,7 +185,7 @@ int search_root(int side) {
       insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
       if (v > alpha) {
         alpha = v;
-        flag = 3;
+        flag = BOUND_EXACT;
         node.alpha = v;
         extend_principal_variation(0, x, y);
         if (realtime) principal_variation_line(d);
@@ -200,8 +200,7 @@ int search_root(int side) {
   if (best_moves.x[0] != -1) best_move = {best_moves.x[0], best_moves.y[0]};
   sole_candidate = nonlosing == 1 ? 1 : 0;
   if (realtime && best != NO_VALUE && best < -DECIDED_BOUND) losing_sweep();
-  store_table(d, best != NO_VALUE ? best : alpha, flag, side, best_moves.x[0], best_moves.y[0], best_moves.x[1],
-              best_moves.y[1], best_moves.x[2], best_moves.y[2]);
+  store_best(d, best != NO_VALUE ? best : alpha, flag, side, best_moves);
   tried_sum += node.accepted;
   apply_value_limits(d, alpha, best);
   if (node.accepted > 0) return best != NO_VALUE ? best : alpha;
