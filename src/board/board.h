@@ -84,4 +84,16 @@ inline bool on_board(int x, int y) {
   return x >= 0 && x < game.height && y >= 0 && y < game.width;
 }
 
+inline bool holds_stone(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
+
+// Moves (x, y) to the first cell after it along (dx, dy) that does not hold player's stone.
+inline void walk_run(int& x, int& y, int dx, int dy, int player) {
+  x += dx;
+  y += dy;
+  while (holds_stone(x, y, player)) {
+    x += dx;
+    y += dy;
+  }
+}
+
 }  // namespace zerin

@@ -22,8 +22,6 @@ constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, T
 
 inline bool room_counts(const CellSummary& c, int p) { return c.room_sum[p] >= 25 && c.value_sum[p] >= 6; }
 
-inline bool own_stone(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
-
 // The combination correction of the cell's four codes for player index p, with
 // direction d's code taken as `code`.
 inline int16_t combo_with(int x, int y, int p, int d, int code) {
@@ -110,8 +108,8 @@ void check_five_rule(int x, int y, int d, int player) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   if (dir_shapes[x][y][d].code[p] == SHAPE_FIVE) {
     const bool overline =
-        (!own_stone(x - dx, y - dy, player) && own_stone(x + 5 * dx, y + 5 * dy, player)) ||
-        (!own_stone(x + dx, y + dy, player) && own_stone(x - 5 * dx, y - 5 * dy, player));
+        (!holds_stone(x - dx, y - dy, player) && holds_stone(x + 5 * dx, y + 5 * dy, player)) ||
+        (!holds_stone(x + dx, y + dy, player) && holds_stone(x - 5 * dx, y - 5 * dy, player));
     if (overline) correct_code<LIGHT>(x, y, d, p, SHAPE_OVERLINE, shape_value[SHAPE_FIVE]);
   } else if (!is_true_open_four(x, y, d, player)) {
     correct_code<LIGHT>(x, y, d, p, SHAPE_FOUR, shape_value[SHAPE_OPEN_FOUR] - shape_value[SHAPE_FOUR]);
@@ -204,13 +202,10 @@ void update_line_light(int d, int x, int y) { update_line_impl<true>(d, x, y); }
 bool is_true_open_four(int x, int y, int d, int player) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   for (int sign = 1; sign >= -1; sign -= 2) {
-    int cx = x + sign * dx, cy = y + sign * dy;
-    while (own_stone(cx, cy, player)) {
-      cx += sign * dx;
-      cy += sign * dy;
-    }
+    int cx = x, cy = y;
+    walk_run(cx, cy, sign * dx, sign * dy, player);
     // Filling this end would join a further own stone: six or more.
-    if (own_stone(cx + sign * dx, cy + sign * dy, player)) return false;
+    if (holds_stone(cx + sign * dx, cy + sign * dy, player)) return false;
   }
   return true;
 }

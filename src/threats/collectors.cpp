@@ -56,7 +56,7 @@ int defence_points(Candidate* list, int a, int x, int y) {
   int d = 0;
   while (d < 3 && dir_shapes[x][y][d].code[a - 1] != SHAPE_OPEN_FOUR) ++d;
   int dx = DIR_DX[d], dy = DIR_DY[d];
-  auto holds = [a](int cx, int cy) { return on_board(cx, cy) && board.cells[cx][cy] == a; };
+  auto holds = [a](int cx, int cy) { return holds_stone(cx, cy, a); };
   auto write = [list](int i, int cx, int cy) {
     list[i].x = static_cast<int16_t>(cx);
     list[i].y = static_cast<int16_t>(cy);

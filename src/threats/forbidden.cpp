@@ -10,15 +10,7 @@ namespace {
 
 inline int black_code(int x, int y, int d) { return dir_shapes[x][y][d].code[0]; }
 
-// First cell from (x, y) + step that does not hold a black stone.
-inline void walk_black(int& x, int& y, int dx, int dy) {
-  x += dx;
-  y += dy;
-  while (on_board(x, y) && board.cells[x][y] == 1) {
-    x += dx;
-    y += dy;
-  }
-}
+inline void walk_black(int& x, int& y, int dx, int dy) { walk_run(x, y, dx, dy, 1); }
 
 // Both ends of the black run through (x, y) along d could complete a five: the only
 // way a single four-code direction can hide two fours.

@@ -33,8 +33,6 @@ inline bool on_square(int x, int y) {
   return x >= 0 && x < n && y >= 0 && y < n;
 }
 
-inline bool is_own(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
-
 // The 9-cell window around (x, y) along direction d, gathered from the cells: the first
 // cell off the square on each side is the border (3), anything beyond it is 0.
 inline int window_from_cells(int d, int x, int y) {
@@ -64,7 +62,7 @@ inline int window_from_word(int d, int x, int y) {
 // Length of the run of the player's stones through (x, y) along d, counting (x, y) itself
 // as the player's and, when (fx, fy) is on the board, that cell too.
 inline int run_length(int x, int y, int d, int player, int fx = -100, int fy = -100) {
-  auto own = [&](int cx, int cy) { return (cx == x && cy == y) || (cx == fx && cy == fy) || is_own(cx, cy, player); };
+  auto own = [&](int cx, int cy) { return (cx == x && cy == y) || (cx == fx && cy == fy) || holds_stone(cx, cy, player); };
   int length = 1;
   for (int side = -1; side <= 1; side += 2)
     for (int i = 1; own(x + side * i * DIR_DX[d], y + side * i * DIR_DY[d]); ++i) ++length;
