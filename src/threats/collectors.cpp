@@ -9,22 +9,14 @@ namespace zerin {
 
 namespace {
 
-// Walks the rows word and, per row, the word row_word(x).
 template <typename RowWord>
 int collect_cells(Candidate* list, int32_t rows, RowWord row_word) {
   int n = 0;
-  uint32_t r = static_cast<uint32_t>(rows);
-  while (r != 0) {
-    const int x = __builtin_ctz(r);
-    uint32_t w = static_cast<uint32_t>(row_word(x));
-    while (w != 0) {
-      list[n].x = static_cast<int16_t>(x);
-      list[n].y = static_cast<int16_t>(__builtin_ctz(w));
-      ++n;
-      w &= w - 1;
-    }
-    r &= r - 1;
-  }
+  for_each_cell(rows, row_word, [list, &n](int x, int y) {
+    list[n].x = static_cast<int16_t>(x);
+    list[n].y = static_cast<int16_t>(y);
+    ++n;
+  });
   return n;
 }
 

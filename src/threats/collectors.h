@@ -27,6 +27,22 @@ int defence_points(Candidate* list, int a, int x, int y);
 int star_count(int x, int y, int player, const int32_t* excluded_rows);
 inline int star_threat_count(int x, int y, int player) { return star_count(x, y, player, nullptr); }
 
+// Calls visit(x, y) for every cell of a set given its rows word and, per row x, the row's
+// word row_word(x): rows in increasing x, and within a row in increasing y.
+template <typename RowWord, typename Visit>
+inline void for_each_cell(int32_t rows, RowWord row_word, Visit visit) {
+  uint32_t r = static_cast<uint32_t>(rows);
+  while (r != 0) {
+    const int x = __builtin_ctz(r);
+    uint32_t w = static_cast<uint32_t>(row_word(x));
+    while (w != 0) {
+      visit(x, __builtin_ctz(w));
+      w &= w - 1;
+    }
+    r &= r - 1;
+  }
+}
+
 // The first cell (lowest x, then lowest y) of a set, given its rows word and row masks.
 inline void first_cell(int32_t rows, const int32_t* row_masks, int* x, int* y) {
   *x = __builtin_ctz(static_cast<uint32_t>(rows));

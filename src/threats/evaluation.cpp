@@ -27,16 +27,10 @@ inline int forbidden_cell_weight(int x, int y) { return cell_summaries[x][y].val
 int32_t winning_directions(int p) {
   int32_t dirs = 0;
   for (int kind = FIVE_POINTS; kind <= OPEN_FOUR_POINTS; ++kind) {
-    uint32_t rows = static_cast<uint32_t>(threat_sets.set_rows[kind][p]);
-    while (rows != 0) {
-      const int x = __builtin_ctz(rows);
-      uint32_t w = static_cast<uint32_t>(threat_sets.row_mask[kind][p][x]);
-      while (w != 0) {
-        dirs |= threat_sets.dir_mask[kind][p][x][__builtin_ctz(w)];
-        w &= w - 1;
-      }
-      rows &= rows - 1;
-    }
+    const int32_t* rows = threat_sets.row_mask[kind][p];
+    const auto& dir_mask = threat_sets.dir_mask[kind][p];
+    for_each_cell(threat_sets.set_rows[kind][p], [rows](int x) { return rows[x]; },
+                  [&](int x, int y) { dirs |= dir_mask[x][y]; });
   }
   return dirs;
 }
