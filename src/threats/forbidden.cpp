@@ -36,24 +36,19 @@ int full_test(int x, int y, const int* codes, int first, int last) {
     const int code = codes[d];
     if (code < SHAPE_SPLIT_THREE || code > SHAPE_OPEN_FOUR) continue;
     const int dx = DIR_DX[d], dy = DIR_DY[d];
-    if (code <= SHAPE_OPEN_THREE) {
-      // A three counts when one of its extension cells makes a real straight four.
-      for (int sign = 1; sign >= -1; sign -= 2) {
-        int cx = x, cy = y;
-        walk_black(cx, cy, sign * dx, sign * dy);
-        if (end_counts(cx, cy, d, SHAPE_OPEN_FOUR)) {
-          ++threes;
-          break;
-        }
-      }
-    } else {
-      for (int sign = 1; sign >= -1; sign -= 2) {
-        int cx = x, cy = y;
-        walk_black(cx, cy, sign * dx, sign * dy);
-        if (end_counts(cx, cy, d, SHAPE_FIVE)) {
-          ++fours;
-          if (code == SHAPE_OPEN_FOUR) break;  // both ends of a straight four are one four
-        }
+    // A three counts once when one of its extension cells makes a real straight four. A
+    // four counts at each end that completes a playable five, except that both ends of
+    // a straight four are one four.
+    const bool three = code <= SHAPE_OPEN_THREE;
+    const int wanted = three ? SHAPE_OPEN_FOUR : SHAPE_FIVE;
+    const bool counts_once = three || code == SHAPE_OPEN_FOUR;
+    int& found = three ? threes : fours;
+    for (int sign = 1; sign >= -1; sign -= 2) {
+      int cx = x, cy = y;
+      walk_black(cx, cy, sign * dx, sign * dy);
+      if (end_counts(cx, cy, d, wanted)) {
+        ++found;
+        if (counts_once) break;
       }
     }
   }
