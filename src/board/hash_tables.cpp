@@ -38,17 +38,17 @@ constexpr uint64_t HUGE_PAGE = 2u << 20;
 
 void* block_base = nullptr;  // the allocation itself; null when nothing is allocated
 size_t block_bytes = 0;      // its size
-// A block straight from the system whose pages nobody has touched yet. Its pages read as
-// zero, but the first write to each costs a page fault in which the system zeroes the
-// page: on a virtual machine about a second per GiB, or a millisecond or more per 2 MiB
-// page. The buckets a search stores to are spread over the whole block, so the first
-// thousand nodes of a search touch nearly every page, all before the first limit test.
-// ready_hash_tables touches them while no decision is timed.
-bool block_untouched = false;
-
-// The stretch of a fresh block whose pages the idle search thread has not faulted in yet.
+// The stretch of a block straight from the system whose pages nobody has touched yet
+// (empty once every page is in). Its pages read as zero, but the first write to each
+// costs a page fault in which the system zeroes the page: on a virtual machine about a
+// second per GiB, or a millisecond or more per 2 MiB page. The buckets a search stores to
+// are spread over the whole block, so the first thousand nodes of a search touch nearly
+// every page, all before the first limit test. ready_hash_tables, and the idle search
+// thread step by step, touch them while no decision is timed.
 unsigned char* prefault_next = nullptr;
 unsigned char* prefault_end = nullptr;
+
+void all_pages_in() { prefault_next = prefault_end = nullptr; }
 
 void release_block() {
 #ifdef __linux__
@@ -58,9 +58,8 @@ void release_block() {
 #endif
   block_base = nullptr;  // the reserve block is never freed
   block_bytes = 0;
-  block_untouched = false;
   hash_tables_clean = false;
-  prefault_next = prefault_end = nullptr;
+  all_pages_in();
   trans_table[0] = trans_table[1] = nullptr;
   for (ThreatBucket*& t : threat_hash) t = nullptr;
   trans_allocated = threat_allocated = 0;
@@ -89,7 +88,6 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
 #endif
   block_base = block;
   block_bytes = static_cast<size_t>(bytes);
-  block_untouched = true;
   prefault_next = start;
   prefault_end = start + (bytes - HUGE_PAGE);
   return start;
@@ -244,7 +242,7 @@ void resize_hash_tables() {
 }
 
 bool prefault_hash_tables_step() {
-  if (!block_untouched || prefault_next == nullptr || prefault_next >= prefault_end) return false;
+  if (prefault_next >= prefault_end) return false;
   const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(prefault_end - prefault_next));
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
   if (madvise(prefault_next, length, MADV_POPULATE_WRITE) != 0)
@@ -254,9 +252,7 @@ bool prefault_hash_tables_step() {
     for (size_t i = 0; i < length; i += 4096) __atomic_fetch_add(prefault_next + i, 0, __ATOMIC_RELAXED);
   }
   prefault_next += length;
-  if (prefault_next < prefault_end) return true;
-  block_untouched = false;  // every page is in now
-  return false;
+  return prefault_next < prefault_end;
 }
 
 namespace {
@@ -281,7 +277,7 @@ void clear_hash_tables() {
 void ready_hash_tables() {
   if (!hash_tables_clean) {
     zero_tables();  // touches every page on the way
-    block_untouched = false;
+    all_pages_in();
     hash_tables_clean = true;
     return;
   }
