@@ -4,11 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 #include "board/board.h"
+#include "core/platform.h"
 #include "protocol/game_record.h"
 #include "protocol/output.h"
 
@@ -34,10 +32,9 @@ constexpr size_t BLOCK_ALIGN = sizeof(TransBucket);  // buckets start on 128-byt
 // One bucket per table, for when not even that much can be allocated.
 alignas(BLOCK_ALIGN) unsigned char reserve_block[2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket)];
 
-constexpr uint64_t HUGE_PAGE = 2u << 20;
+constexpr uint64_t HUGE_PAGE = platform::HUGE_PAGE;
 
-void* block_base = nullptr;  // the allocation itself; null when nothing is allocated
-size_t block_bytes = 0;      // its size
+platform::PageBlock block;  // the allocation itself; base null when nothing is allocated
 // The stretch of a block straight from the system whose pages nobody has touched yet
 // (empty once every page is in). Its pages read as zero, but the first write to each
 // costs a page fault in which the system zeroes the page: on a virtual machine about a
@@ -51,13 +48,7 @@ unsigned char* prefault_end = nullptr;
 void all_pages_in() { prefault_next = prefault_end = nullptr; }
 
 void release_block() {
-#ifdef __linux__
-  if (block_base != nullptr) munmap(block_base, block_bytes);
-#else
-  std::free(block_base);
-#endif
-  block_base = nullptr;  // the reserve block is never freed
-  block_bytes = 0;
+  platform::release_pages(block);  // the reserve block is never freed
   hash_tables_clean = false;
   all_pages_in();
   trans_table[0] = trans_table[1] = nullptr;
@@ -67,30 +58,21 @@ void release_block() {
 
 // A zeroed block for the given counts, or null; returns where the tables start. The size
 // is worked out in 64 bits (counts are below 2^31, so at most about 2^40 bytes) and
-// refused when size_t cannot hold it. On Linux the block is mapped with room to start on
-// a huge-page boundary and asks for transparent huge pages, so first touches fault once
-// per 2 MiB instead of once per 4 KiB.
+// refused when size_t cannot hold it.
 unsigned char* allocate_block(int32_t trans, int32_t threat) {
   const uint64_t wanted = 2 * sizeof(TransBucket) * static_cast<uint64_t>(trans) +
                           4 * sizeof(ThreatBucket) * static_cast<uint64_t>(threat);
-  const uint64_t bytes = (wanted + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE + HUGE_PAGE;
-  if (bytes > std::numeric_limits<size_t>::max() / 2) return nullptr;
-#ifdef __linux__
-  void* block = mmap(nullptr, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return nullptr;
-  const uintptr_t raw = reinterpret_cast<uintptr_t>(block);
-  unsigned char* start = static_cast<unsigned char*>(block) + (HUGE_PAGE - raw % HUGE_PAGE) % HUGE_PAGE;
-  madvise(start, static_cast<size_t>(bytes - HUGE_PAGE), MADV_HUGEPAGE);
-#else
-  void* block = std::calloc(static_cast<size_t>(bytes), 1);
-  if (block == nullptr) return nullptr;
-  unsigned char* start = static_cast<unsigned char*>(block);
-#endif
-  block_base = block;
-  block_bytes = static_cast<size_t>(bytes);
-  prefault_next = start;
-  prefault_end = start + (bytes - HUGE_PAGE);
-  return start;
+  // With the system's rounding and alignment room the block takes up to two huge pages more.
+  if (wanted + 2 * HUGE_PAGE > std::numeric_limits<size_t>::max() / 2) return nullptr;
+  block = platform::allocate_pages(static_cast<size_t>(wanted));
+  if (block.base == nullptr) return nullptr;
+  if (block.resident) {
+    all_pages_in();
+  } else {
+    prefault_next = block.start;
+    prefault_end = block.start + block.usable;
+  }
+  return block.start;
 }
 
 void carve_tables(unsigned char* start, int32_t trans, int32_t threat) {
@@ -244,13 +226,7 @@ void resize_hash_tables() {
 bool prefault_hash_tables_step() {
   if (prefault_next >= prefault_end) return false;
   const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(prefault_end - prefault_next));
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-  if (madvise(prefault_next, length, MADV_POPULATE_WRITE) != 0)
-#endif
-  {
-    // Without the system's help: one write per page that keeps what the page holds.
-    for (size_t i = 0; i < length; i += 4096) __atomic_fetch_add(prefault_next + i, 0, __ATOMIC_RELAXED);
-  }
+  platform::fault_in_pages(prefault_next, length);
   prefault_next += length;
   return prefault_next < prefault_end;
 }

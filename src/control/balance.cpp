@@ -145,7 +145,7 @@ void balance_line(const BalanceRun& run, const char* label, int depth, int elaps
 }
 
 void run_balance(bool two) {
-  BalanceRun run;
+  BalanceRun run{};
   run.two = two;
   run.side = game.count % 2 + 1;
   run.target = std::max(-2000, std::min(2000, static_cast<int>(current_balance_target())));

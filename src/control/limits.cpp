@@ -6,16 +6,29 @@
 #include "board/hash_tables.h"
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
+#include "protocol/output.h"
 #include "protocol/settings.h"
 
 namespace zerin {
 
 namespace {
 
-// The size every table is rebuilt to at its next resize.
+// The size every table is rebuilt to at its next resize. A size cut down to fit
+// max_memory is announced once, when it is taken.
 void take_hash_size(int32_t buckets) {
+  const int32_t asked = settings.hash_size;
+  if (buckets < asked && buckets != requested_buckets)
+    log_line("MESSAGE max_memory %d too small for %d hash buckets, using %d", static_cast<int>(settings.max_memory),
+             asked, buckets);
   requested_buckets = buckets;
   trans_buckets = threat_buckets = buckets;
+}
+
+constexpr int64_t HASH_UNIT_BYTES = 2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket);  // 384
+constexpr int64_t TABLE_ROUNDING = int64_t{2} << 20;  // the tables' block grows in 2 MiB steps
+
+int64_t table_bytes(int64_t buckets) {
+  return (buckets * HASH_UNIT_BYTES + TABLE_ROUNDING - 1) / TABLE_ROUNDING * TABLE_ROUNDING;
 }
 
 const std::chrono::steady_clock::time_point process_start = std::chrono::steady_clock::now();
@@ -77,7 +90,17 @@ bool search_limit_check() {
   return true;
 }
 
-void take_requested_hash_size() { take_hash_size(settings.hash_size); }
+int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory) {
+  if (max_memory <= 0 || FIXED_FOOTPRINT + table_bytes(hash_size) <= max_memory) return hash_size;
+  int32_t buckets = 1;
+  // hash_size itself does not fit, so neither does any power of two above it.
+  while (buckets < (1 << 30) && FIXED_FOOTPRINT + table_bytes(int64_t{buckets} * 2) <= max_memory) buckets *= 2;
+  return buckets;
+}
+
+int32_t wanted_hash_buckets() { return hash_buckets_within(settings.hash_size, settings.max_memory); }
+
+void take_requested_hash_size() { take_hash_size(wanted_hash_buckets()); }
 
 void prepare_hash_tables() {
   take_requested_hash_size();
@@ -89,7 +112,7 @@ void apply_hash_size() {
   // Compared with the last request rather than with trans_buckets: when memory was short
   // the tables hold fewer buckets than asked, and that size must not be retried (and
   // the tables cleared) before every search.
-  const int32_t wanted = settings.hash_size;
+  const int32_t wanted = wanted_hash_buckets();
   if (wanted == requested_buckets) return;
   take_hash_size(wanted);
   resize_hash_tables();

@@ -34,6 +34,12 @@ bool search_active = false;
 bool pending_hash_clear = false;
 bool pending_show_forbidden = false;
 
+// The idle thread faults table pages in only once the first command has been carried
+// out: when that command (or one soon after it) sets max_memory or hash_size, the block
+// mapped at start-up is never brought in at all. Guarded by request_lock.
+bool idle_allowed = false;
+Relaxed<int32_t> idle_allowed_seen{0};  // the same, readable without the lock
+
 int32_t active_request = REQUEST_THINK;
 int32_t active_target = 0;
 
@@ -49,15 +55,19 @@ void run_pending_work() {
 // never wait for more than one stretch. The deferred-work lock keeps zrhashclear and
 // zrshowforbid, which the command thread runs at once while no search runs, away from
 // the tables meanwhile.
+// A block that INFO has since asked to resize (hash_size, max_memory) is replaced before
+// the next search, so its pages are left alone: faulting them in would only take memory
+// a limit may have just forbidden.
 bool idle_step() {
   std::lock_guard<std::mutex> guard(deferred_lock);
+  if (wanted_hash_buckets() != requested_buckets) return false;
   return prefault_hash_tables_step();
 }
 
 void search_thread_main() {
   std::unique_lock<std::mutex> lock(request_lock);
-  // The tables of the size asked for so far are mapped now and faulted in while idle, so
-  // that the first decision does not pay for it.
+  // The tables of the size asked for so far are mapped now and faulted in while idle
+  // (once commands have begun), so that the first decision does not pay for it.
   {
     std::lock_guard<std::mutex> guard(deferred_lock);
     take_requested_hash_size();
@@ -67,7 +77,7 @@ void search_thread_main() {
   bool idle_work = true;
   for (;;) {
     while (!request_pending) {
-      if (!idle_work) {
+      if (!idle_work || !idle_allowed) {
         request_signal.wait(lock);
         continue;
       }
@@ -104,6 +114,14 @@ void start_search_thread() {
   ready_flag = 0;
   std::thread(search_thread_main).detach();
   while (ready_flag == 0) std::this_thread::yield();
+}
+
+void allow_idle_work() {
+  if (idle_allowed_seen) return;
+  std::lock_guard<std::mutex> guard(request_lock);
+  idle_allowed = true;
+  idle_allowed_seen = 1;
+  request_signal.notify_all();
 }
 
 void request_search() {

@@ -22,6 +22,9 @@ int32_t current_balance_target();
 
 // Starts the search thread and waits until it is ready (called once by main).
 void start_search_thread();
+// Called by the command loop after each command; from the first call on, the idle search
+// thread faults in the pages of fresh hash tables.
+void allow_idle_work();
 void request_search();
 void stop_search();
 // Waits until no driver runs, without asking the running one to stop: a search that

@@ -134,12 +134,12 @@ void report(int value, int elapsed) {
 }
 
 // A decision that found no cell to play (Renju black whose every free cell is
-// forbidden) still answers with a free cell rather than an occupied one: the first
-// empty, unblocked cell in scan order, if there is one. With no free cell at all the
-// reply is refused; it still names a cell of this board, not one left over from a
-// larger board of an earlier game.
+// forbidden) still answers with a free cell rather than a taken or blocked one: the
+// first free cell in scan order, if there is one. With no free cell at all the cell
+// stays as it is, or becomes 0,0 when it is not on this board (a cell left from a larger
+// board of an earlier game).
 void ensure_free_cell() {
-  if (on_board(best_move.x, best_move.y) && board.cells[best_move.x][best_move.y] == 0) return;
+  if (on_board(best_move.x, best_move.y) && free_cell(best_move.x, best_move.y)) return;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y)
       if (free_cell(x, y)) {
@@ -149,11 +149,22 @@ void ensure_free_cell() {
   if (!on_board(best_move.x, best_move.y)) best_move = {0, 0};
 }
 
+// Whether the engine may play the chosen cell. Before the position is built (the opening
+// move of an empty game) every cell of the board is empty and only zrblock can forbid it.
+bool playable(MovePoint m) {
+  if (!on_board(m.x, m.y) || block_grid[m.x][m.y]) return false;
+  return !position_built() || board.cells[m.x][m.y] == 0;
+}
+
 // The chosen cell is recorded like a PLAY of it (a refusal writes its error line first)
-// and answered.
+// and answered. When nothing is free to play (every empty cell blocked, or none left) the
+// move is refused: the error line and the reply name the same cell, nothing is recorded.
 void play_move() {
   if (position_built()) ensure_free_cell();
-  record_own_move(best_move.x, best_move.y);
+  if (playable(best_move))
+    record_own_move(best_move.x, best_move.y);
+  else
+    log_line("ERROR my move [%d,%d]", best_move.x, best_move.y);
   log_line("%d,%d", best_move.x, best_move.y);
 }
 

@@ -118,7 +118,7 @@ bool take_back(int x, int y) {
 }
 
 void apply_rule() {
-  const int rule = settings.rule;
+  const int rule = playing_rule(settings.rule);
   if (position_built() && rule == game.applied_rule) return;
   pattern_radius = rule == 0 ? 4 : 5;
   log_line("MESSAGE Rule %s", rule == 0 ? "Gomoku (Freestyle)" : rule == 1 ? "Gomoku (Standard)" : "Renju");
@@ -130,7 +130,7 @@ void apply_rule() {
 }
 
 void show_forbidden() {
-  if (settings.rule != 2) return;
+  if (playing_rule(settings.rule) != RULE_RENJU) return;
   if (!position_built() || game.applied_rule != 2) {
     pattern_radius = 5;
     rebuild_position(2);

@@ -3,11 +3,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "protocol/relaxed.h"
+
 namespace zerin {
 
 namespace {
 
+Relaxed<bool> replies_muted{false};
+
 void write_and_flush(const char* text, int length) {
+  if (replies_muted) return;
   std::fwrite(text, 1, static_cast<size_t>(length), stdout);
   std::fflush(stdout);
 }
@@ -30,6 +35,8 @@ void log_line(const char* format, ...) {
   va_end(args);
   line_finish(line);
 }
+
+void mute_replies(bool muted) { replies_muted = muted; }
 
 void line_begin(LineBuilder& line) {
   line.length = 0;

@@ -16,4 +16,8 @@ void line_begin(LineBuilder& line);
 void line_append(LineBuilder& line, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void line_finish(LineBuilder& line);
 
+// While muted, reply lines are dropped: the bench command runs decisions without their
+// protocol output.
+void mute_replies(bool muted);
+
 }  // namespace zerin

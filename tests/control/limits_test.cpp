@@ -247,6 +247,29 @@ TEST(LimitHashSize, AppliesOnlyANewRequest) {
   board.hash_key = 0;
 }
 
+// max_memory leaves the tables what FIXED_FOOTPRINT does not take, in whole powers of
+// two of 384-byte units, never more than hash_size.
+TEST(LimitHashSize, MemoryLimitCutsTheTablesToAPowerOfTwoThatFits) {
+  constexpr int32_t MIB = 1 << 20;
+  EXPECT_EQ(hash_buckets_within(524288, 0), 524288);
+  EXPECT_EQ(hash_buckets_within(524288, -5), 524288);
+  EXPECT_EQ(hash_buckets_within(524288, 350 * MIB), 524288) << "the managers' usual limit";
+  EXPECT_EQ(hash_buckets_within(524288, 350000000), 524288);
+  EXPECT_EQ(hash_buckets_within(524288, 32 * MIB), 16384);     // 6 MiB of tables
+  EXPECT_EQ(hash_buckets_within(524288, 64 * MIB), 65536);     // 24 MiB
+  EXPECT_EQ(hash_buckets_within(524288, 100000000), 131072);   // 48 MiB
+  EXPECT_EQ(hash_buckets_within(1000, 64 * MIB), 1000) << "a size that fits stays as it is";
+  EXPECT_EQ(hash_buckets_within(200000, 64 * MIB), 65536);
+  EXPECT_EQ(hash_buckets_within(4096, 1), 1) << "below the fixed footprint: the least there is";
+  EXPECT_EQ(hash_buckets_within(INT32_MAX, INT32_MAX), 4194304);  // 1.5 GiB in a 2 GiB limit
+  // The result always fits, and twice it would not.
+  for (int32_t limit : {30 * MIB, 33 * MIB, 47 * MIB, 200 * MIB, 1000 * MIB}) {
+    const int64_t b = hash_buckets_within(1 << 30, limit);
+    EXPECT_LE(FIXED_FOOTPRINT + b * 384, limit) << limit;
+    EXPECT_GT(FIXED_FOOTPRINT + 2 * b * 384, limit) << limit;
+  }
+}
+
 // Pages of the six tables that are resident, and how many pages they span.
 std::pair<size_t, size_t> resident_table_pages() {
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));

@@ -12,10 +12,6 @@ namespace {
 
 using ProtocolDecision = EngineSession;
 
-// Searches bounded by depth rather than time take several times longer in the
-// sanitizer builds on a loaded machine.
-constexpr Millis SLOW_REPLY_TIMEOUT{60000};
-
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -134,6 +130,50 @@ TEST_F(ProtocolDecision, FullBoardRefusesTheMoveButNamesACellOfThisBoard) {
   ASSERT_GE(c.lines.size(), 2u);
   EXPECT_EQ(c.lines[c.lines.size() - 2], "ERROR my move [0,0]");
   EXPECT_EQ(c.lines.back(), "0,0");
+}
+
+void block_every_cell(EngineSession& s, int size) {
+  s.send("zrblock");
+  for (int x = 0; x < size; ++x)
+    for (int y = 0; y < size; ++y) s.send(std::to_string(x) + "," + std::to_string(y));
+  s.send("done");
+}
+
+// The lines up to the next move reply; that reply must be refused just before it.
+std::string refused_move(EngineSession& s) {
+  const EngineProcess::Collected c = s.engine.read_until(is_move);
+  EXPECT_TRUE(c.matched);
+  if (!c.matched || c.lines.size() < 2) return "<no refusal>";
+  const std::string move = c.lines.back();
+  EXPECT_EQ(c.lines[c.lines.size() - 2], "ERROR my move [" + move + "]");
+  return move;
+}
+
+// Every empty cell blocked by zrblock: the decision refuses, naming one cell in both the
+// error line and the reply, and records nothing.
+TEST_F(ProtocolDecision, NothingFreeToPlayRefusesWithoutRecording) {
+  send_all({"INFO timeout_turn 100", "INFO hash_size 4096", "START 15"});
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  block_every_cell(*this, 15);
+  send("BEGIN");
+  EXPECT_EQ(refused_move(*this), "7,7");
+  send_all({"zrblockreset", "BEGIN"});
+  EXPECT_EQ(next_move(), "7,7") << "still the empty board's first move";
+
+  // The same once the position is built, in the middle of a game.
+  send("TURN 0,0");
+  const std::string own = next_move();
+  block_every_cell(*this, 15);
+  send("TURN 14,14");
+  const std::string refused = refused_move(*this);
+  send("zrblockreset");
+  for (const std::string& cell : {std::string("14,14"), own, std::string("0,0"), std::string("7,7")})
+    send("TAKEBACK " + cell);
+  EXPECT_EQ(lines_before_sync(), (Lines{"OK", "OK", "OK", "OK"}));
+  // Had the refused move been recorded, its stone would still be on the board.
+  send("PLAY " + refused);
+  EXPECT_EQ(lines_before_sync(), Lines{refused});
 }
 
 using ProtocolBalance = EngineSession;

@@ -358,12 +358,48 @@ TEST_F(ProtocolRule, FirstSearchOfAGameAndEachRuleChangeWriteTheRuleLine) {
 TEST_F(ProtocolRule, ForbiddenPointsAreShownUnderRenjuOnly) {
   send("START 15");
   EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK"}));
-  for (const char* rule : {"INFO rule 0", "INFO rule 1", "INFO rule 4", "INFO rule -1"}) {
+  for (const char* rule : {"INFO rule 0", "INFO rule 1", "INFO rule 3", "INFO rule -1", "INFO rule -4"}) {
     send_all({rule, "zrshowforbid"});
     EXPECT_EQ(lines_before_sync(), Lines{}) << rule;
   }
   send_all({"INFO rule 2", "zrshowforbid"});
   EXPECT_EQ(lines_before_sync(), Lines{"FORBID ."});
+}
+
+// Black (4 stones, white's 4 in the corners) to move, with a double three at 7,7.
+const std::vector<std::string> DOUBLE_THREE_BLOCK = {"7,5,1", "0,0,2",  "7,6,1", "0,14,2",
+                                                     "5,7,1", "14,0,2", "6,7,1", "14,14,2", "done"};
+
+// Managers that follow the Gomocup protocol send rule as a bit mask in which 4 is Renju:
+// every such value plays Renju exactly as 2 does.
+TEST_F(ProtocolRule, GomocupRenjuBitMeansRenju) {
+  send_all({"INFO timeout_turn 300", "INFO hash_size 4096", "START 15"});
+  EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK"}));
+  for (const char* rule : {"2", "4", "5", "6", "7", "12"}) {
+    send_all({"RESTART", std::string("INFO rule ") + rule, "zrboard"});
+    send_all(DOUBLE_THREE_BLOCK);
+    send("zrshowforbid");
+    EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK", "FORBID 0707."})) << "rule " << rule;
+  }
+  // A decision under rule 4 says Renju and keeps black off the forbidden point, which
+  // free-style black takes: it wins there.
+  send_all({"RESTART", "INFO rule 4", "BOARD"});
+  send_all(DOUBLE_THREE_BLOCK);
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  Lines before;
+  EXPECT_NE(next_move(&before), "7,7");
+  EXPECT_EQ(before.at(0), "MESSAGE Rule Renju");
+  send_all({"RESTART", "INFO rule 0", "BOARD"});
+  send_all(DOUBLE_THREE_BLOCK);
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  EXPECT_EQ(next_move(), "7,7");
+  // Values without the bit are not Renju: no forbidden points.
+  send_all({"RESTART", "INFO rule 3", "zrboard"});
+  send_all(DOUBLE_THREE_BLOCK);
+  send("zrshowforbid");
+  EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK"}));
 }
 
 // Found by the command-loop fuzzer: zrshowforbid does not set up the default board, so

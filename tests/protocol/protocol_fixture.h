@@ -12,6 +12,10 @@
 
 namespace zerin_test {
 
+// Searches bounded by depth rather than time take several times longer in the
+// sanitizer builds on a loaded machine.
+constexpr Millis SLOW_REPLY_TIMEOUT{60000};
+
 inline const char* const GREETING = "MESSAGE Zerin 2015 Kernal 0.4.47 :-)";
 inline const char* const ABOUT_LINE_START = "name=\"Zerin\", author=\"Quendel\"";
 

@@ -42,6 +42,8 @@ class EngineProcess {
 
   // True when the child was started.
   bool started() const { return pid_ > 0 || exit_status_.has_value(); }
+  // The child's process id (for reading its /proc entries), or -1.
+  pid_t pid() const { return pid_; }
 
   // Writes line and a newline. False when the engine's input is closed or gone.
   bool send(std::string_view line);

@@ -1,0 +1,38 @@
+// What differs between the systems the engine runs on (Linux and other POSIX systems,
+// Windows): standard input and output modes, and the memory behind the hash tables.
+// Nothing else in the engine asks which system it is on.
+#pragma once
+
+#include <cstddef>
+
+namespace zerin::platform {
+
+// Puts standard input and output in the state the protocol needs. On Windows standard
+// input is read in binary mode: the line reader drops the CR of a CR LF itself, and in
+// text mode a stray Ctrl-Z byte would read as end of input. Standard output keeps the
+// system's own line ends (CR LF on Windows).
+void init_console();
+
+// A block of zeroed memory straight from the system, for the hash tables.
+struct PageBlock {
+  void* base = nullptr;            // what the system returned; null when nothing is held
+  size_t bytes = 0;                // its size
+  unsigned char* start = nullptr;  // first usable byte, on a huge-page boundary where possible
+  size_t usable = 0;               // usable bytes from start
+  bool resident = false;           // every page is in already (locked large pages)
+};
+
+// The size of the pages the system faults in at once for such a block: 2 MiB (huge
+// pages on Linux; a stretch size elsewhere).
+constexpr size_t HUGE_PAGE = size_t{2} << 20;
+
+// At least `bytes` usable bytes of zeroed memory, or a block with base null when the
+// system refuses. Where the system grants huge or large pages the block asks for them,
+// and it falls back to plain pages otherwise.
+PageBlock allocate_pages(size_t bytes);
+void release_pages(PageBlock& block);
+
+// Makes the pages of [start, start + length) resident without changing what they hold.
+void fault_in_pages(unsigned char* start, size_t length);
+
+}  // namespace zerin::platform

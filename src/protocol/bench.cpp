@@ -1,0 +1,96 @@
+#include "protocol/bench.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <sstream>
+
+#include "control/context.h"
+#include "control/drivers.h"
+#include "protocol/command_loop.h"
+#include "protocol/game_record.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+
+namespace zerin {
+
+extern const char* const BUILTIN_POSITIONS_TEXT;
+
+std::vector<SuitePosition> parse_positions(const std::string& text) {
+  std::vector<SuitePosition> positions;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    SuitePosition p;
+    std::string moves;
+    if (!(fields >> p.rule >> p.width >> p.height)) continue;
+    fields >> moves;
+    std::istringstream list(moves);
+    std::string move;
+    while (std::getline(list, move, ';')) {
+      int x, y;
+      if (std::sscanf(move.c_str(), "%d,%d", &x, &y) == 2) p.moves.emplace_back(x, y);
+    }
+    positions.push_back(p);
+  }
+  return positions;
+}
+
+std::vector<SuitePosition> builtin_positions() { return parse_positions(BUILTIN_POSITIONS_TEXT); }
+
+DecisionResult run_decision(const SuitePosition& position, int max_node, int max_depth, int timeout_turn) {
+  mute_replies(true);
+  settings.rule = position.rule;
+  settings.max_node = max_node;
+  settings.max_depth = max_depth;
+  settings.timeout_turn = timeout_turn;
+  settings.time_left = 1000000000;
+  game.width = position.width;
+  game.height = position.height;
+  start_game(position.width, position.height);
+  for (const auto& m : position.moves) record_opponent_move(m.first, m.second);
+  const int before = game.count;
+  think();
+  mute_replies(false);
+
+  DecisionResult r;
+  if (game.count > before) {
+    r.x = game.moves[game.count - 1].x;
+    r.y = game.moves[game.count - 1].y;
+  } else {
+    r.x = best_move.x;
+    r.y = best_move.y;
+  }
+  r.value = last_value;
+  r.depth = iteration_depth;
+  r.nodes = node_count;
+  r.milliseconds = decision_start;
+  return r;
+}
+
+int run_bench() {
+  const std::vector<SuitePosition> positions = builtin_positions();
+  settings.hash_size = BENCH_HASH;
+  // A game charges the first table build of the process 200 ms of thinking time; the
+  // bench times only what the decisions really take.
+  game.first_build_pending = 0;
+  std::printf("Zerin %s bench: %zu positions, %d x 1024 nodes each at most, %d hash buckets\n", ENGINE_VERSION,
+              positions.size(), BENCH_BUDGET, BENCH_HASH);
+  int64_t nodes = 0, milliseconds = 0;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    const SuitePosition& p = positions[i];
+    const DecisionResult r = run_decision(p, BENCH_BUDGET, 576, 100000000);
+    nodes += r.nodes;
+    milliseconds += r.milliseconds;
+    std::printf("position %2zu/%zu rule %d %dx%d, %3zu moves: %d,%d value %d depth %d nodes %" PRId64 " %d ms\n",
+                i + 1, positions.size(), p.rule, p.width, p.height, p.moves.size(), r.x, r.y, r.value, r.depth, r.nodes,
+                r.milliseconds);
+  }
+  std::printf("\nTotal time (ms) : %" PRId64 "\nNodes searched  : %" PRId64 "\nNodes/second    : %" PRId64 "\n",
+              milliseconds, nodes, nodes * 1000 / (milliseconds > 0 ? milliseconds : 1));
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace zerin
