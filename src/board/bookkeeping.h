@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "board/constants.h"
+#include "core/constants.h"
 
 namespace zerin {
 

@@ -8,7 +8,7 @@
 #include "board/board.h"
 #include "core/platform.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 
 namespace zerin {
 

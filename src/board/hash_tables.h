@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "board/constants.h"
+#include "core/constants.h"
 
 namespace zerin {
 

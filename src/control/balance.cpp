@@ -10,7 +10,7 @@
 #include "control/limits.h"
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 #include "search/node_search.h"
 #include "threats/evaluation.h"

@@ -4,12 +4,9 @@
 
 #include <cstdint>
 
-namespace zerin {
+#include "core/types.h"
 
-struct MovePoint {
-  int32_t x;
-  int32_t y;
-};
+namespace zerin {
 
 extern int32_t decision_start;       // clock at the start; afterwards the elapsed ms
 extern int32_t turn_limit;           // ms allowed for this decision

@@ -1,12 +1,12 @@
 #include "control/limits.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "board/hash_tables.h"
+#include "core/clock.h"
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 
 namespace zerin {
@@ -31,8 +31,6 @@ int64_t table_bytes(int64_t buckets) {
   return (buckets * HASH_UNIT_BYTES + TABLE_ROUNDING - 1) / TABLE_ROUNDING * TABLE_ROUNDING;
 }
 
-const std::chrono::steady_clock::time_point process_start = std::chrono::steady_clock::now();
-
 int64_t elapsed_ms() { return static_cast<int64_t>(clock_ms()) - decision_start; }
 
 int64_t board_cells() { return static_cast<int64_t>(game.width) * game.height; }
@@ -56,12 +54,6 @@ bool may_start_iteration(int d, bool time_rule_applies, bool with_ample_time, in
 }
 
 }  // namespace
-
-int32_t clock_ms() {
-  const auto now = std::chrono::steady_clock::now();
-  return static_cast<int32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now - process_start).count());
-}
 
 void compute_turn_limit(bool with_ample_time) {
   const int32_t time_left = settings.time_left;

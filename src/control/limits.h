@@ -3,10 +3,9 @@
 
 #include <cstdint>
 
-namespace zerin {
+#include "core/clock.h"
 
-// Wall-clock milliseconds since the process started.
-int32_t clock_ms();
+namespace zerin {
 
 void compute_turn_limit(bool with_ample_time);
 // Whether iteration d of think / of a balance search may start.

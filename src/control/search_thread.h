@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "protocol/relaxed.h"
+#include "core/relaxed.h"
 
 namespace zerin {
 

@@ -9,7 +9,7 @@
 #include "control/limits.h"
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 #include "search/root_search.h"
 #include "threats/collectors.h"

@@ -8,7 +8,7 @@
 #include "control/drivers.h"
 #include "protocol/command_loop.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 
 namespace zerin {

@@ -9,7 +9,7 @@
 
 #include "control/search_thread.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 
 namespace zerin {

@@ -7,7 +7,7 @@
 #include "control/limits.h"
 #include "control/search_thread.h"
 #include "protocol/command_loop.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 #include "threats/forbidden.h"
 

@@ -4,16 +4,11 @@
 
 #include <cstdint>
 
-#include "board/constants.h"
-#include "protocol/relaxed.h"
+#include "core/constants.h"
+#include "core/types.h"
+#include "core/relaxed.h"
 
 namespace zerin {
-
-struct MoveRecord {
-  int32_t x;
-  int32_t y;
-  int32_t colour;  // 1 at even places of the record, 2 at odd places
-};
 
 struct GameRecord {
   int32_t width = 0;         // bounds y; 0 = no size set yet

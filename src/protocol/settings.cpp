@@ -9,8 +9,6 @@
 
 namespace zerin {
 
-EngineSettings settings;
-
 namespace {
 
 // Base-10 conversion as atoi does it (white space, sign, digits up to the first

@@ -4,15 +4,10 @@
 
 #include <cstdint>
 
-#include "board/constants.h"
+#include "core/constants.h"
+#include "core/types.h"
 
 namespace zerin {
-
-struct Candidate {
-  int32_t score;
-  int16_t x;
-  int16_t y;
-};
 
 // Plies: a ply's index grows by one per stone placed beyond the game record (and by a
 // few more per internal deepening step), so the searches stay far below this; they

@@ -9,7 +9,7 @@
 #include "control/context.h"
 #include "control/limits.h"
 #include "protocol/game_record.h"
-#include "protocol/output.h"
+#include "core/output.h"
 #include "protocol/settings.h"
 #include "search/candidates.h"
 #include "search/node_search.h"

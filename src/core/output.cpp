@@ -1,9 +1,9 @@
-#include "protocol/output.h"
+#include "core/output.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "protocol/relaxed.h"
+#include "core/relaxed.h"
 
 namespace zerin {
 

@@ -1,0 +1,7 @@
+#include "core/settings.h"
+
+namespace zerin {
+
+EngineSettings settings;
+
+}  // namespace zerin

@@ -1,0 +1,31 @@
+// The values that INFO lines set. They persist for the life of the process. The command
+// loop writes them, also while a search runs; the drivers read the time settings when a
+// search starts, and the searches read max_node, caution_factor and show_detail as they
+// go (through their worker).
+#pragma once
+
+#include <cstdint>
+
+#include "core/relaxed.h"
+#include "core/rules.h"
+
+namespace zerin {
+
+struct EngineSettings {
+  Relaxed<int32_t> max_memory{0};              // bytes the whole process may take; 0 or less: no limit
+  Relaxed<int32_t> timeout_match{1000000000};  // stored only
+  Relaxed<int32_t> timeout_turn{30000};        // ms per move
+  Relaxed<int32_t> time_left{1000000000};      // ms left in the match
+  Relaxed<int32_t> game_type{1};               // stored only
+  Relaxed<int32_t> max_depth{576};             // deepest iteration started
+  Relaxed<int32_t> max_node{2000000000};       // node budget in units of 1024; -1 = unlimited
+  Relaxed<int32_t> caution_factor{1};          // pruning caution 0..3
+  Relaxed<int32_t> hash_size{524288};          // buckets per hash table, at least 1
+  Relaxed<int32_t> show_detail{0};             // non-zero: detailed reports
+  Relaxed<int32_t> rule{0};                    // see playing_rule
+  char folder[1024] = {};                      // stored only; nothing reads it
+};
+
+extern EngineSettings settings;
+
+}  // namespace zerin
