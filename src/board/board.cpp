@@ -3,15 +3,11 @@
 #include <cstring>
 
 #include "board/bookkeeping.h"
-#include "board/hash_tables.h"
 #include "board/patterns.h"
-#include "control/context.h"
+#include "core/rules.h"
 
 namespace zerin {
 
-Board board;
-int pattern_radius = 4;
-int board_rule = 0;
 uint8_t anti_pos[MAX_SIDE][MAX_SIDE];
 uint8_t diag_pos[MAX_SIDE][MAX_SIDE];
 uint64_t zobrist_keys[MAX_CELLS][3];
@@ -34,33 +30,33 @@ int line_length(int d, int word, int n) {
 }
 
 template <bool LIGHT>
-inline void run_update(int d, int x, int y) {
+inline void run_update(Board& b, int d, int x, int y) {
   if (LIGHT)
-    update_line_light(d, x, y);
+    update_line_light(b, d, x, y);
   else
-    update_line(d, x, y);
+    update_line(b, d, x, y);
 }
 
 template <bool LIGHT>
-void put_stone(int x, int y, int who) {
-  board.cells[x][y] = who;
+void put_stone(Board& b, int x, int y, int who) {
+  b.cells[x][y] = who;
   for (int d = 0; d < 4; ++d) {
-    board.lines[d][line_word(d, x, y)] |= code_bits(who, line_position(d, x, y));
-    run_update<LIGHT>(d, x, y);
+    b.lines[d][line_word(b, d, x, y)] |= code_bits(who, line_position(d, x, y));
+    run_update<LIGHT>(b, d, x, y);
   }
-  board.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
-  if (who != 3) board.move_list[board.move_count++] = PlacedStone{x, y};
+  b.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
+  if (who != BLOCKED) b.move_list[b.move_count++] = PlacedStone{x, y};
 }
 
 template <bool LIGHT>
-void take_stone(int x, int y, int who) {
-  board.cells[x][y] = 0;
+void take_stone(Board& b, int x, int y, int who) {
+  b.cells[x][y] = EMPTY;
   for (int d = 0; d < 4; ++d) {
-    board.lines[d][line_word(d, x, y)] &= ~code_bits(3, line_position(d, x, y));
-    run_update<LIGHT>(d, x, y);
+    b.lines[d][line_word(b, d, x, y)] &= ~code_bits(BLOCKED, line_position(d, x, y));
+    run_update<LIGHT>(b, d, x, y);
   }
-  board.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
-  if (who != 3) --board.move_count;
+  b.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
+  if (who != BLOCKED) --b.move_count;
 }
 
 }  // namespace
@@ -79,9 +75,8 @@ void generate_zobrist_keys() {
     }
 }
 
-void build_game_tables() {
-  const int n = game.board_size;
-  build_pattern_tables();
+void build_game_tables(int n, int rule) {
+  build_pattern_tables(rule);
   generate_zobrist_keys();
   for (int x = 0; x < n; ++x)
     for (int y = 0; y < n; ++y) {
@@ -94,39 +89,38 @@ void build_game_tables() {
   for (int i = 1; i <= 32768; ++i) popcount_table[i] = static_cast<uint8_t>(popcount_table[i & (i - 1)] + 1);
 }
 
-void reset_board() {
-  const int n = game.board_size;
-  std::memset(board.cells, 0, sizeof board.cells);
-  std::memset(board.lines, 0, sizeof board.lines);
+void reset_board(Board& b, int width, int height, int rule) {
+  const int n = width > height ? width : height;
+  b.width = width;
+  b.height = height;
+  b.size = n;
+  b.rule = rule;
+  // Radius 5 lets the bookkeeping see the sixth cell of a would-be overline, outside the
+  // 9-cell window of the pattern table; free-style has no overlines to see.
+  b.pattern_radius = rule == RULE_FREESTYLE ? 4 : 5;
+  std::memset(b.cells, 0, sizeof b.cells);
+  std::memset(b.lines, 0, sizeof b.lines);
   // Border code 3 just before and just after every line.
   for (int w = 0; w < n; ++w) {
-    for (int d = 0; d <= 1; ++d) board.lines[d][w] |= code_bits(3, -1) | code_bits(3, n);
+    for (int d = 0; d <= 1; ++d) b.lines[d][w] |= code_bits(BLOCKED, -1) | code_bits(BLOCKED, n);
   }
   for (int s = 0; s <= 2 * n - 2; ++s)
-    board.lines[2][s] |= code_bits(3, -1) | code_bits(3, line_length(2, s, n));
+    b.lines[2][s] |= code_bits(BLOCKED, -1) | code_bits(BLOCKED, line_length(2, s, n));
   for (int t = 1; t <= 2 * n - 1; ++t)
-    board.lines[3][t] |= code_bits(3, -1) | code_bits(3, line_length(3, t, n));
-  resize_hash_tables();
-  clear_hash_tables();
-  init_empty_bookkeeping();
-  board.hash_key = 0;
-  board.move_count = 0;
-  last_value = 0;
-  iteration_depth = 0;
-  abort_flag = 0;
-  // The evaluation and visit stamps need no clearing: a stamp counts only while it
-  // equals its counter, and the counters only grow, so no stamp of an earlier position
-  // can ever match again.
-  if (game.width != game.height) {
+    b.lines[3][t] |= code_bits(BLOCKED, -1) | code_bits(BLOCKED, line_length(3, t, n));
+  init_empty_bookkeeping(b);
+  b.hash_key = 0;
+  b.move_count = 0;
+  if (width != height) {
     for (int x = 0; x < n; ++x)
       for (int y = 0; y < n; ++y)
-        if (x >= game.height || y >= game.width) place_stone(x, y, 3);
+        if (x >= height || y >= width) place_stone(b, x, y, BLOCKED);
   }
 }
 
-void place_stone(int x, int y, int who) { put_stone<false>(x, y, who); }
-void remove_stone(int x, int y, int who) { take_stone<false>(x, y, who); }
-void place_stone_light(int x, int y, int who) { put_stone<true>(x, y, who); }
-void remove_stone_light(int x, int y, int who) { take_stone<true>(x, y, who); }
+void place_stone(Board& b, int x, int y, int who) { put_stone<false>(b, x, y, who); }
+void remove_stone(Board& b, int x, int y, int who) { take_stone<false>(b, x, y, who); }
+void place_stone_light(Board& b, int x, int y, int who) { put_stone<true>(b, x, y, who); }
+void remove_stone_light(Board& b, int x, int y, int who) { take_stone<true>(b, x, y, who); }
 
 }  // namespace zerin

@@ -1,12 +1,15 @@
-// The one position of the engine: cells, packed line words, hash key and move list.
+// A position of the engine: cells, packed line words, hash key and move list, the size
+// and rule it is built for, and the pattern bookkeeping kept in step with every stone.
 // Every change goes through place_stone / remove_stone (or their light twins), in
-// strictly nested pairs, and keeps the pattern bookkeeping current.
+// strictly nested pairs.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
+#include "board/bookkeeping.h"
+#include "core/cell.h"
 #include "core/constants.h"
-#include "protocol/game_record.h"
 
 namespace zerin {
 
@@ -23,18 +26,30 @@ struct PlacedStone {
 };
 
 struct Board {
-  int cells[MAX_SIDE][MAX_SIDE];      // 0 empty, 1 and 2 stones, 3 blocked
+  int cells[MAX_SIDE][MAX_SIDE];  // CellCode: EMPTY, BLACK, WHITE, BLOCKED
   // LineCodes: four families of packed 2-bit cell codes. Position p of a line sits in
   // bits 2p+8 and 2p+9, so a 9-cell window around p is (word >> 2p) & 0x3FFFF.
   uint64_t lines[4][LINE_WORDS];
   uint64_t hash_key;
-  PlacedStone move_list[MAX_CELLS];   // stones in placing order; blocked cells never listed
+  PlacedStone move_list[MAX_CELLS];  // stones in placing order; blocked cells never listed
   int move_count;
-};
 
-extern Board board;
-extern int pattern_radius;  // cells re-examined on each side of a changed cell (4 or 5)
-extern int board_rule;      // the rule the tables and the position were built for
+  // What the position is built for, set by reset_board. height bounds x and width
+  // bounds y; size = max(width, height) is the square the lines cover (a rectangular
+  // board's padding holds blocked stones).
+  int width = 0;
+  int height = 0;
+  int size = 15;
+  int rule = 0;            // the playing rule the pattern tables were built for
+  int pattern_radius = 4;  // cells re-examined on each side of a changed cell (4 or 5)
+
+  // Pattern bookkeeping.
+  DirShape dir_shapes[MAX_SIDE][MAX_SIDE][4];  // [x][y][direction]
+  CellSummary cell_summaries[MAX_SIDE][MAX_SIDE];
+  int32_t eval_total[2];
+  int32_t room_total[2];
+  ThreatSets threat_sets;
+};
 
 extern uint8_t anti_pos[MAX_SIDE][MAX_SIDE];
 extern uint8_t diag_pos[MAX_SIDE][MAX_SIDE];
@@ -46,12 +61,16 @@ extern uint8_t popcount_table[32769];
 uint32_t engine_rand();
 void generate_zobrist_keys();
 
-void build_game_tables();
-void reset_board();
-void place_stone(int x, int y, int who);
-void remove_stone(int x, int y, int who);
-void place_stone_light(int x, int y, int who);
-void remove_stone_light(int x, int y, int who);
+// The tables every board of the game shares: pattern tables for the rule, keys, the
+// line geometry of a size by size square, the bit tables.
+void build_game_tables(int size, int rule);
+// An empty position of width by height under rule (with blocked padding on a rectangular
+// board), its bookkeeping at the empty board's values. Touches nothing but b.
+void reset_board(Board& b, int width, int height, int rule);
+void place_stone(Board& b, int x, int y, int who);
+void remove_stone(Board& b, int x, int y, int who);
+void place_stone_light(Board& b, int x, int y, int who);
+void remove_stone_light(Board& b, int x, int y, int who);
 
 // Index of the single set bit of mask (bits 0..30).
 inline int bit_index(int mask) { return __builtin_ctz(static_cast<unsigned>(mask)); }
@@ -61,12 +80,12 @@ inline int bit_index(int mask) { return __builtin_ctz(static_cast<unsigned>(mask
 inline int bit_count(uint32_t mask) { return popcount_table[mask & 0x7FFF] + popcount_table[mask >> 15]; }
 
 // Which word of family d holds cell (x, y), and at which position of that word.
-inline int line_word(int d, int x, int y) {
+inline int line_word(const Board& b, int d, int x, int y) {
   switch (d) {
     case 0: return x;
     case 1: return y;
     case 2: return x + y;
-    default: return game.board_size + x - y;
+    default: return b.size + x - y;
   }
 }
 
@@ -80,17 +99,17 @@ inline int line_position(int d, int x, int y) {
 }
 
 // On the height by width board (a rectangular board's padding is off the board).
-inline bool on_board(int x, int y) {
-  return x >= 0 && x < game.height && y >= 0 && y < game.width;
+inline bool on_board(const Board& b, int x, int y) { return x >= 0 && x < b.height && y >= 0 && y < b.width; }
+
+inline bool holds_stone(const Board& b, int x, int y, int player) {
+  return on_board(b, x, y) && b.cells[x][y] == player;
 }
 
-inline bool holds_stone(int x, int y, int player) { return on_board(x, y) && board.cells[x][y] == player; }
-
 // Moves (x, y) to the first cell after it along (dx, dy) that does not hold player's stone.
-inline void walk_run(int& x, int& y, int dx, int dy, int player) {
+inline void walk_run(const Board& b, int& x, int& y, int dx, int dy, int player) {
   x += dx;
   y += dy;
-  while (holds_stone(x, y, player)) {
+  while (holds_stone(b, x, y, player)) {
     x += dx;
     y += dy;
   }

@@ -1,6 +1,7 @@
 // Incremental pattern bookkeeping: for every empty cell, direction and player the shape
 // a stone there would make, the per-cell values, two running totals, and per player
-// five sets of threat cells kept as three-level bit masks.
+// five sets of threat cells kept as three-level bit masks. The records live in the
+// Board, which keeps them in step with every stone.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include "core/constants.h"
 
 namespace zerin {
+
+struct Board;
 
 enum ThreatKind : int {
   FIVE_POINTS = 0,
@@ -37,18 +40,12 @@ struct ThreatSets {
   int32_t set_rows[5][2];                      // bit x: row_mask word x is non-zero
 };
 
-extern DirShape dir_shapes[MAX_SIDE][MAX_SIDE][4];  // [x][y][direction]
-extern CellSummary cell_summaries[MAX_SIDE][MAX_SIDE];
-extern int32_t eval_total[2];
-extern int32_t room_total[2];
-extern ThreatSets threat_sets;
-
 // reset_board's empty-board state: codes 1 on open lines, rooms, summaries, totals, and
 // empty threat sets.
-void init_empty_bookkeeping();
+void init_empty_bookkeeping(Board& b);
 
-void update_line(int d, int x, int y);
-void update_line_light(int d, int x, int y);
-bool is_true_open_four(int x, int y, int d, int player);
+void update_line(Board& b, int d, int x, int y);
+void update_line_light(Board& b, int d, int x, int y);
+bool is_true_open_four(const Board& b, int x, int y, int d, int player);
 
 }  // namespace zerin

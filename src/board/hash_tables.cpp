@@ -5,10 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "board/board.h"
-#include "core/platform.h"
-#include "protocol/game_record.h"
 #include "core/output.h"
+#include "core/platform.h"
 
 namespace zerin {
 
@@ -292,12 +290,11 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
   return HASH_MISS;
 }
 
-void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a, int m2b,
-                 int m3a, int m3b) {
-  const uint64_t key = board.hash_key;
+void store_table(uint64_t key, int generation, int depth, int value, int bound, int side, int m1a, int m1b,
+                 int m2a, int m2b, int m3a, int m3b) {
   const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
   hash_tables_clean = false;
-  const int g = game.count;
+  const int g = generation;
   TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
   TransEntry* victim = &bucket.entries[0];
   TransEntry* target = nullptr;
@@ -325,6 +322,50 @@ void store_table(int depth, int value, int bound, int side, int m1a, int m1b, in
   }
   if (target == nullptr) target = victim;
   write_new_entry(*target, key, depth, to_stored(value, depth), bound, g, moves);
+}
+
+namespace {
+
+inline uint32_t sign_word(int32_t v) { return v < 0 ? 0xFFFFFFFFu : 0u; }
+
+inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
+  return threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(threat_allocated - 1)];
+}
+
+// The lock is the key XOR the value (and the value's sign word), so an entry matches
+// only together with the value its lock was made from: a torn or foreign entry misses.
+inline bool threat_entry_matches(const ThreatEntry& e, uint64_t key) {
+  return (e.lock_lo ^ static_cast<uint32_t>(e.value)) == static_cast<uint32_t>(key) &&
+         (e.lock_hi ^ sign_word(e.value)) == static_cast<uint32_t>(key >> 32);
+}
+
+}  // namespace
+
+int threat_probe(int kind, int h, int player, uint64_t key) {
+  const ThreatBucket& bucket = threat_bucket(kind, player, key);
+  for (const ThreatEntry& e : bucket.entries) {
+    if (!threat_entry_matches(e, key)) continue;
+    return from_stored(e.value, h);
+  }
+  return HASH_MISS;
+}
+
+void threat_store(uint64_t key, int generation, int value, int h, int kind, int player) {
+  const int v = to_stored(value, h);
+  const int g = generation & 0xFFFF;
+  hash_tables_clean = false;
+  ThreatBucket& bucket = threat_bucket(kind, player, key);
+  const ThreatEntry& first = bucket.entries[0];
+  const int age = first.generation - g;
+  // An entry stored nearer the threat root during this or the previous move survives.
+  const bool keep_first = !threat_entry_matches(first, key) && !(first.lock_lo == 0 && first.lock_hi == 0) &&
+                          first.level > h && age >= -1 && age <= 1;
+  ThreatEntry& e = bucket.entries[keep_first ? 1 : 0];
+  e.lock_lo = static_cast<uint32_t>(key) ^ static_cast<uint32_t>(v);
+  e.lock_hi = static_cast<uint32_t>(key >> 32) ^ sign_word(v);
+  e.value = v;
+  e.level = static_cast<int16_t>(h);
+  e.generation = static_cast<int16_t>(g);
 }
 
 }  // namespace zerin

@@ -103,7 +103,15 @@ constexpr int BOUND_UPPER = 1;
 constexpr int BOUND_LOWER = 2;
 constexpr int BOUND_EXACT = 3;
 
-void store_table(int depth, int value, int bound, int side, int m1a, int m1b, int m2a,
-                 int m2b, int m3a, int m3b);
+// Stores for the position with this key; generation is the number of moves of the game
+// (entries left from two or more moves ago are free to reuse).
+void store_table(uint64_t key, int generation, int depth, int value, int bound, int side, int m1a, int m1b,
+                 int m2a, int m2b, int m3a, int m3b);
+
+// The four-threat search's table, indexed by kind (0 attacker, 1 defender) and player:
+// a result for the position with this key, stored at threat level h (576 - ply), or
+// HASH_MISS.
+int threat_probe(int kind, int h, int player, uint64_t key);
+void threat_store(uint64_t key, int generation, int value, int h, int kind, int player);
 
 }  // namespace zerin

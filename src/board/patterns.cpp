@@ -1,6 +1,7 @@
 #include "board/patterns.h"
 
 #include "board/board.h"
+#include "core/rules.h"
 
 namespace zerin {
 
@@ -240,7 +241,7 @@ void store_all_orderings(int16_t (&table)[16][16][16][16], int c1, int c2, int c
 
 }  // namespace
 
-PatternEntry classify_window(int window) {
+PatternEntry classify_window(int window, int rule) {
   PatternEntry e{};
   if (window_cell(window, 4) != 0) return e;
 
@@ -267,8 +268,8 @@ PatternEntry classify_window(int window) {
     const int code = shape_code_table[flags][m][k];
     if (code > best[p]) {
       // A five that continues into an own stone just outside the segment is six or more.
-      if (board_rule != 0 && code == SHAPE_FIVE && (before == p || after == p) &&
-          (p == 1 || board_rule == 1)) {
+      if (rule != RULE_FREESTYLE && code == SHAPE_FIVE && (before == p || after == p) &&
+          (p == BLACK || rule == RULE_STANDARD)) {
         overline[p] = true;
       }
       best[p] = code;
@@ -282,22 +283,22 @@ PatternEntry classify_window(int window) {
   return e;
 }
 
-void build_pattern_tables() {
+void build_pattern_tables(int rule) {
   // The tables depend only on which of free-style, standard, Renju or another rule is in
   // force; a rebuild for the same kind of rule (every new game) would write the same
   // contents again.
   static int built_kind = -1;
-  const int kind = board_rule == 0 ? 0 : board_rule == 1 ? 1 : board_rule == 2 ? 2 : 3;
+  const int kind = rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 1 : rule == RULE_RENJU ? 2 : 3;
   if (kind == built_kind) return;
   built_kind = kind;
   for (int w = 0; w < WINDOW_COUNT; ++w) {
-    const PatternEntry e = classify_window(w);
+    const PatternEntry e = classify_window(w, rule);
     pattern_table[w] = e;
     packed_patterns[w] = static_cast<uint16_t>(e.code[0] | e.code[1] << 4 | e.room[0] << 8 | e.room[1] << 12);
   }
 
   for (int player = 1; player <= 2; ++player) {
-    const bool renju_black = board_rule == 2 && player == 1;
+    const bool renju_black = rule == RULE_RENJU && player == BLACK;
     for (int c1 = 0; c1 < 16; ++c1) {
       for (int c2 = 0; c2 <= c1; ++c2) {
         for (int c3 = 0; c3 <= c2; ++c3) {

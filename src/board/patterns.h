@@ -42,8 +42,8 @@ inline int packed_code(uint16_t entry, int p) { return (entry >> (4 * p)) & 15; 
 inline int packed_room(uint16_t entry, int p) { return (entry >> (8 + 4 * p)) & 15; }
 extern int16_t combo_table[2][16][16][16][16];
 
-PatternEntry classify_window(int window);
-// Fills pattern_table and both combo tables for board_rule (board.h).
-void build_pattern_tables();
+PatternEntry classify_window(int window, int rule);
+// Fills pattern_table and both combo tables for the playing rule.
+void build_pattern_tables(int rule);
 
 }  // namespace zerin

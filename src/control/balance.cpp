@@ -4,14 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/board.h"
-#include "control/context.h"
-#include "control/drivers.h"
+#include "control/balance.h"
+#include "control/game.h"
 #include "control/limits.h"
-#include "control/search_thread.h"
-#include "protocol/game_record.h"
+#include "control/think.h"
 #include "core/output.h"
-#include "protocol/settings.h"
 #include "search/node_search.h"
 #include "threats/evaluation.h"
 
@@ -27,93 +24,103 @@ struct BalanceEntry {
   int16_t x1, y1, x2, y2;
 };
 
-// Every ordered pair of cells fits; kept off the stack.
-BalanceEntry entries[MAX_CELLS * MAX_CELLS];
-uint8_t near_mask[MAX_SIDE][MAX_SIDE];
+// The candidate list (every ordered pair of cells fits) and the cells near a stone; kept
+// off the stack.
+struct BalanceLists {
+  BalanceEntry entries[MAX_CELLS * MAX_CELLS];
+  uint8_t near_mask[MAX_SIDE][MAX_SIDE];
+};
+BalanceLists lists;
+BalanceEntry* const entries = lists.entries;
+uint8_t (*const near_mask)[MAX_SIDE] = lists.near_mask;
 
 struct BalanceRun {
+  SearchWorker& w;
   bool two;     // balance_two: a move of the side and a reply of the opponent
   int side;
   int target;   // B
   int count;    // list length
 };
 
-void build_near_mask() {
-  std::memset(near_mask, 0, sizeof near_mask);
+void build_near_mask(const Board& b) {
+  std::memset(lists.near_mask, 0, sizeof lists.near_mask);
   const int n = game.board_size;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y) {
-      if (board.cells[x][y] != 0) continue;
+      if (b.cells[x][y] != EMPTY) continue;
       for (int sx = std::max(0, x - 3); sx <= std::min(n - 1, x + 3) && !near_mask[x][y]; ++sx)
         for (int sy = std::max(0, y - 3); sy <= std::min(n - 1, y + 3); ++sy)
-          if (board.cells[sx][sy] != 0) {
+          if (b.cells[sx][sy] != EMPTY) {
             near_mask[x][y] = 1;
             break;
           }
     }
 }
 
-int collect_single_moves(const BalanceRun& run) {
-  const int opp = run.side ^ 3;
+int collect_single_moves(BalanceRun& run) {
+  Board& b = run.w.board;
+  const int opp = opponent(run.side);
   int n = 0;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y) {
       if (!free_cell(x, y) || !(near_mask[x][y] || game.count == 0)) continue;
-      place_stone(x, y, run.side);
-      const int score = std::abs(-evaluate_position(0, opp) - run.target);
-      remove_stone(x, y, run.side);
+      place_stone(b, x, y, run.side);
+      const int score = std::abs(-evaluate_position(run.w, 0, opp) - run.target);
+      remove_stone(b, x, y, run.side);
       entries[n++] = BalanceEntry{score, static_cast<int16_t>(x), static_cast<int16_t>(y), 0, 0};
     }
   return n;
 }
 
-int collect_move_pairs(const BalanceRun& run) {
-  const int opp = run.side ^ 3;
+int collect_move_pairs(BalanceRun& run) {
+  Board& b = run.w.board;
+  const int opp = opponent(run.side);
   int n = 0;
   for (int x1 = 0; x1 < game.height; ++x1)
     for (int y1 = 0; y1 < game.width; ++y1) {
       if (!free_cell(x1, y1)) continue;
-      place_stone(x1, y1, run.side);
+      place_stone(b, x1, y1, run.side);
       for (int x2 = 0; x2 < game.height; ++x2)
         for (int y2 = 0; y2 < game.width; ++y2) {
           if (!free_cell(x2, y2)) continue;
           const int conditions = (std::abs(x1 - x2) <= 3 && std::abs(y1 - y2) <= 3) + near_mask[x1][y1] +
                                  near_mask[x2][y2] + (game.count == 0);
           if (conditions < 2) continue;
-          place_stone(x2, y2, opp);
-          const int score = std::abs(evaluate_position(0, run.side) - run.target);
-          remove_stone(x2, y2, opp);
+          place_stone(b, x2, y2, opp);
+          const int score = std::abs(evaluate_position(run.w, 0, run.side) - run.target);
+          remove_stone(b, x2, y2, opp);
           entries[n++] = BalanceEntry{score, static_cast<int16_t>(x1), static_cast<int16_t>(y1),
                                       static_cast<int16_t>(x2), static_cast<int16_t>(y2)};
         }
-      remove_stone(x1, y1, run.side);
+      remove_stone(b, x1, y1, run.side);
     }
   return n;
 }
 
-void make_entry(const BalanceRun& run, const BalanceEntry& e) {
-  place_stone(e.x1, e.y1, run.side);
-  if (run.two) place_stone(e.x2, e.y2, run.side ^ 3);
+void make_entry(BalanceRun& run, const BalanceEntry& e) {
+  place_stone(run.w.board, e.x1, e.y1, run.side);
+  if (run.two) place_stone(run.w.board, e.x2, e.y2, opponent(run.side));
 }
 
-void unmake_entry(const BalanceRun& run, const BalanceEntry& e) {
-  if (run.two) remove_stone(e.x2, e.y2, run.side ^ 3);
-  remove_stone(e.x1, e.y1, run.side);
+void unmake_entry(BalanceRun& run, const BalanceEntry& e) {
+  if (run.two) remove_stone(run.w.board, e.x2, e.y2, opponent(run.side));
+  remove_stone(run.w.board, e.x1, e.y1, run.side);
 }
 
 // Distance from the target of the value for the side that made the first move.
 inline int distance(const BalanceRun& run, int v) { return std::abs((run.two ? v : -v) - run.target); }
 
-int search_entry(const BalanceRun& run, int d, int i, int n) {
-  const int searcher = run.two ? run.side : run.side ^ 3;
-  if (n >= NARROW_LIST || i == 0) return distance(run, search_node(d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+int search_entry(BalanceRun& run, int d, int i, int n) {
+  SearchWorker& w = run.w;
+  const int searcher = run.two ? run.side : opponent(run.side);
+  if (n >= NARROW_LIST || i == 0) return distance(run, search_node(w, d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
   const int t = entries[0].score;
   const int alpha = run.two ? run.target - t : -run.target - t;
   const int beta = run.two ? run.target + t : t - run.target;
-  int score = distance(run, search_node(d, alpha, beta, searcher, 0));
+  int score = distance(run, search_node(w, d, alpha, beta, searcher, 0));
   if (score == t) score = t + 1;
   if (score < t) {
-    score = distance(run, search_node(d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+    score = distance(run, search_node(w, d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
     if (score == t) score = t + 1;
   }
   return score;
@@ -138,40 +145,35 @@ void balance_line(const BalanceRun& run, const char* label, int depth, int elaps
   LineBuilder line;
   line_begin(line);
   line_append(line, "MESSAGE DETAIL %sDEPTH:%d-%d |VAL%+d|:%d TIME:%dms NODE:%dm [%d,%c]", label, depth,
-              depth - min_remaining_depth, -run.target, std::min(e.score, 10000), elapsed,
-              static_cast<int>(node_count / 1000000), game.height - e.x1, 'A' + e.y1);
+              depth - run.w.min_remaining_depth, -run.target, std::min(e.score, 10000), elapsed,
+              static_cast<int>(run.w.node_count / 1000000), game.height - e.x1, 'A' + e.y1);
   if (run.two) line_append(line, "[%d,%c]", game.height - e.x2, 'A' + e.y2);
   line_finish(line);
 }
 
-void run_balance(bool two) {
-  BalanceRun run{};
-  run.two = two;
-  run.side = game.count % 2 + 1;
-  run.target = std::max(-2000, std::min(2000, static_cast<int>(current_balance_target())));
-  compute_turn_limit(false);
-  node_count = 0;
-  expanded_count = 0;
-  tried_sum = 0.0;
-  min_remaining_depth = 0;
-  decision_start = clock_ms();
-  abort_flag = 0;
-  apply_rule();
+void run_balance(SearchWorker& w, bool two, int32_t target) {
+  BalanceRun run{w, two, game.count % 2 + 1, std::max(-2000, std::min(2000, static_cast<int>(target))), 0};
+  compute_turn_limit(w);
+  w.clear_counters();
+  w.decision_start = clock_ms();
+  w.abort_flag = 0;
+  apply_rule(w);
   apply_hash_size();
-  build_near_mask();
+  w.game_moves = game.count;
+  build_near_mask(w.board);
   run.count = two ? collect_move_pairs(run) : collect_single_moves(run);
   sort_entries(run.count);
 
   int n = run.count;
   int d = 1;
-  for (; n > 0 && balance_may_start_iteration(d); ++d) {
-    iteration_depth = d;
+  for (; n > 0 && balance_may_start_iteration(w, d); ++d) {
+    w.iteration_depth = d;
     bool aborted = false;
     for (int i = 0; i < n; ++i) {
       make_entry(run, entries[i]);
       const int score = search_entry(run, d, i, n);
       unmake_entry(run, entries[i]);
-      if (abort_flag) {
+      if (w.abort_flag) {
         aborted = true;
         break;
       }
@@ -182,22 +184,23 @@ void run_balance(bool two) {
     if (aborted) break;
     sort_entries(n);
     n = shrink(n, d);
-    balance_line(run, "", d, clock_ms() - decision_start);
+    balance_line(run, "", d, clock_ms() - w.decision_start);
   }
-  decision_start = clock_ms() - decision_start;
-  iteration_depth = d - 1;
-  last_value = 0;
+  w.decision_start = clock_ms() - w.decision_start;
+  w.iteration_depth = d - 1;
+  decision_memory.last_value = 0;
   if (run.count == 0) {
-    log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm", iteration_depth,
-             iteration_depth - min_remaining_depth, -run.target, decision_start, static_cast<int>(node_count / 1000000));
+    log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm", w.iteration_depth,
+             w.iteration_depth - w.min_remaining_depth, -run.target, w.decision_start,
+             static_cast<int>(w.node_count / 1000000));
     return;
   }
-  balance_line(run, "(BALANCE) ", iteration_depth, decision_start);
+  balance_line(run, "(BALANCE) ", w.iteration_depth, w.decision_start);
 }
 
 }  // namespace
 
-void balance_one() { run_balance(false); }
-void balance_two() { run_balance(true); }
+void balance_one(SearchWorker& w, int32_t target) { run_balance(w, false, target); }
+void balance_two(SearchWorker& w, int32_t target) { run_balance(w, true, target); }
 
 }  // namespace zerin

@@ -3,11 +3,10 @@
 #include <algorithm>
 
 #include "board/hash_tables.h"
+#include "control/game.h"
 #include "core/clock.h"
-#include "control/search_thread.h"
-#include "protocol/game_record.h"
 #include "core/output.h"
-#include "protocol/settings.h"
+#include "core/settings.h"
 
 namespace zerin {
 
@@ -31,56 +30,46 @@ int64_t table_bytes(int64_t buckets) {
   return (buckets * HASH_UNIT_BYTES + TABLE_ROUNDING - 1) / TABLE_ROUNDING * TABLE_ROUNDING;
 }
 
-int64_t elapsed_ms() { return static_cast<int64_t>(clock_ms()) - decision_start; }
+int64_t elapsed_ms(const SearchWorker& w) { return static_cast<int64_t>(clock_ms()) - w.decision_start; }
 
 int64_t board_cells() { return static_cast<int64_t>(game.width) * game.height; }
 
 // Steps 2 to 4 of the iteration-start rule; with_ample_time is false for the balance
 // searches, whose time condition is the elapsed quarter alone.
-bool may_start_iteration(int d, bool time_rule_applies, bool with_ample_time, int room_margin) {
+bool may_start_iteration(const SearchWorker& w, int d, bool time_rule_applies, bool with_ample_time,
+                         int room_margin) {
   const int32_t max_node = settings.max_node;
+  const bool stopped = w.stop_flag > 0;
   bool budget_step = true;
   if (time_rule_applies) {
-    const bool time_ok = elapsed_ms() * 4 < turn_limit || (with_ample_time && ample_time);
+    const bool time_ok = elapsed_ms(w) * 4 < w.turn_limit || with_ample_time;
     const bool room_ok = game.count + static_cast<int64_t>(d) + room_margin <= board_cells();
-    if (!(time_ok && room_ok && stop_flag <= 0)) {
-      if (!(max_node == -1 && stop_flag <= 0)) return false;
+    if (!(time_ok && room_ok && !stopped)) {
+      if (!(max_node == -1 && !stopped)) return false;
       budget_step = false;
     }
   }
-  if (budget_step && max_node != -1 && max_node < 1000000000 && (node_count / 1024) * 4 >= max_node)
+  if (budget_step && max_node != -1 && max_node < 1000000000 && (w.node_count / 1024) * 4 >= max_node)
     return false;
   return d <= settings.max_depth;
 }
 
 }  // namespace
 
-void compute_turn_limit(bool with_ample_time) {
+bool compute_turn_limit(SearchWorker& w) {
   const int32_t time_left = settings.time_left;
-  turn_limit = std::min<int32_t>(settings.timeout_turn, time_left / 16);
-  if (with_ample_time) {
-    // A record longer than the board (cells repeated before the first build) must not
-    // make the divisor zero or negative.
-    const int64_t remaining = std::max<int64_t>(1, board_cells() - game.count + 1);
-    ample_time = time_left / remaining >= turn_limit;
-  }
+  w.turn_limit = std::min<int32_t>(settings.timeout_turn, time_left / 16);
+  // A record longer than the board (cells repeated before the first build) must not
+  // make the divisor zero or negative.
+  const int64_t remaining = std::max<int64_t>(1, board_cells() - game.count + 1);
+  return time_left / remaining >= w.turn_limit;
 }
 
-bool think_may_start_iteration(int d) { return may_start_iteration(d, d != 1, true, 0); }
-
-bool balance_may_start_iteration(int d) { return may_start_iteration(d, true, false, 2); }
-
-bool search_limit_check() {
-  const int32_t max_node = settings.max_node;
-  bool limit = node_count / 1024 > static_cast<int64_t>(max_node);
-  if (!limit) limit = static_cast<int64_t>(clock_ms()) + 30 - decision_start >= turn_limit;
-  if (!limit) limit = stop_flag > 0;
-  if (limit && !(max_node == -1 && stop_flag <= 0)) {
-    abort_flag = 1;
-    return false;
-  }
-  return true;
+bool think_may_start_iteration(const SearchWorker& w, int d, bool ample_time) {
+  return may_start_iteration(w, d, d != 1, ample_time, 0);
 }
+
+bool balance_may_start_iteration(const SearchWorker& w, int d) { return may_start_iteration(w, d, true, false, 2); }
 
 int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory) {
   if (max_memory <= 0 || FIXED_FOOTPRINT + table_bytes(hash_size) <= max_memory) return hash_size;

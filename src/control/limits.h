@@ -4,17 +4,16 @@
 #include <cstdint>
 
 #include "core/clock.h"
+#include "search/worker.h"
 
 namespace zerin {
 
-void compute_turn_limit(bool with_ample_time);
+// Sets the worker's turn_limit from timeout_turn and time_left; returns whether the match
+// time is ample for that limit over the cells still free (think's deepening reads it).
+bool compute_turn_limit(SearchWorker& w);
 // Whether iteration d of think / of a balance search may start.
-bool think_may_start_iteration(int d);
-bool balance_may_start_iteration(int d);
-// Run every 1024 nodes; returns false (and sets abort_flag) when the search must end.
-bool search_limit_check();
-// Counts one node; on every 1024th runs the limit test. False means abort now.
-inline bool enter_node();
+bool think_may_start_iteration(const SearchWorker& w, int d, bool ample_time);
+bool balance_may_start_iteration(const SearchWorker& w, int d);
 // Bytes the process takes besides its hash tables, with a margin: the static storage of
 // the position, bookkeeping and search (19 MiB, most of it never touched), code, stacks
 // and the C++ runtime. Measured peaks without tables stay near 11 MiB on Linux.
@@ -33,17 +32,5 @@ void take_requested_hash_size();
 // run when a game starts, before its greeting, so that neither the allocation, the
 // clearing nor the first touch of the pages falls inside a timed decision.
 void prepare_hash_tables();
-
-}  // namespace zerin
-
-#include "control/context.h"
-
-namespace zerin {
-
-inline bool enter_node() {
-  ++node_count;
-  if ((node_count & 1023) == 0) return search_limit_check();
-  return true;
-}
 
 }  // namespace zerin

@@ -5,15 +5,16 @@
 #include <thread>
 
 #include "board/hash_tables.h"
-#include "control/drivers.h"
+#include "control/balance.h"
+#include "control/game.h"
 #include "control/limits.h"
-#include "protocol/game_record.h"
+#include "control/think.h"
+#include "core/settings.h"
 
 namespace zerin {
 
 Relaxed<int32_t> stop_flag{0};
-Relaxed<int32_t> request_code{REQUEST_THINK};
-Relaxed<int32_t> balance_target{0};
+SearchWorker main_worker(position, settings, stop_flag, block_grid);
 
 namespace {
 
@@ -25,6 +26,8 @@ std::mutex request_lock;
 std::condition_variable request_signal;
 std::mutex running_lock;
 bool request_pending = false;
+SearchRequest request_code = REQUEST_THINK;  // the pending request's driver
+int32_t request_target = 0;                  // and its balance target
 Relaxed<int32_t> ready_flag{0};
 
 // Work that must not touch search state while a driver runs is deferred to the end of
@@ -40,14 +43,11 @@ bool pending_show_forbidden = false;
 bool idle_allowed = false;
 Relaxed<int32_t> idle_allowed_seen{0};  // the same, readable without the lock
 
-int32_t active_request = REQUEST_THINK;
-int32_t active_target = 0;
-
 void run_pending_work() {
   std::lock_guard<std::mutex> guard(deferred_lock);
   search_active = false;
   if (pending_hash_clear) clear_hash_tables();
-  if (pending_show_forbidden) show_forbidden();
+  if (pending_show_forbidden) show_forbidden(main_worker);
   pending_hash_clear = pending_show_forbidden = false;
 }
 
@@ -88,16 +88,15 @@ void search_thread_main() {
     running_lock.lock();
     // The request is read while the command thread still waits in request_search, so
     // the next command cannot overwrite it first.
-    active_request = request_code;
-    active_target = balance_target;
-    if (active_request != REQUEST_THINK) request_code = REQUEST_THINK;
+    const SearchRequest code = request_code;
+    const int32_t target = request_target;
     request_pending = false;
     request_signal.notify_all();
     lock.unlock();
-    switch (active_request) {
-      case REQUEST_BALANCE_ONE: balance_one(); break;
-      case REQUEST_BALANCE_TWO: balance_two(); break;
-      default: think(); break;
+    switch (code) {
+      case REQUEST_BALANCE_ONE: balance_one(main_worker, target); break;
+      case REQUEST_BALANCE_TWO: balance_two(main_worker, target); break;
+      default: think(main_worker); break;
     }
     run_pending_work();
     running_lock.unlock();
@@ -107,8 +106,6 @@ void search_thread_main() {
 }
 
 }  // namespace
-
-int32_t current_balance_target() { return active_target; }
 
 void start_search_thread() {
   ready_flag = 0;
@@ -124,13 +121,15 @@ void allow_idle_work() {
   request_signal.notify_all();
 }
 
-void request_search() {
+void request_search(SearchRequest code, int32_t target) {
   stop_flag = 0;
   {
     std::lock_guard<std::mutex> guard(deferred_lock);
     search_active = true;
   }
   std::unique_lock<std::mutex> lock(request_lock);
+  request_code = code;
+  request_target = target;
   request_pending = true;
   request_signal.notify_all();
   request_signal.wait(lock, [] { return !request_pending; });
@@ -144,11 +143,6 @@ void stop_search() {
 void wait_for_search() {
   running_lock.lock();
   running_lock.unlock();
-}
-
-void stop_search_and_prepare() {
-  stop_search();
-  if (game.width == 0) start_game(20, 20);
 }
 
 void prepare_tables_for_game() {
@@ -169,7 +163,7 @@ void run_or_defer_show_forbidden() {
   if (search_active)
     pending_show_forbidden = true;
   else
-    show_forbidden();
+    show_forbidden(main_worker);
 }
 
 }  // namespace zerin

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/relaxed.h"
+#include "search/worker.h"
 
 namespace zerin {
 
@@ -13,25 +14,25 @@ enum SearchRequest : int32_t {
   REQUEST_BALANCE_TWO = 2,
 };
 
-extern Relaxed<int32_t> stop_flag;       // > 0 asks the running search to end
-extern Relaxed<int32_t> request_code;    // driver of the next request
-extern Relaxed<int32_t> balance_target;  // target of the next balance request
+extern Relaxed<int32_t> stop_flag;  // > 0 asks the running search to end
 
-// The balance target taken over with the running request.
-int32_t current_balance_target();
+// The search thread's worker, searching the game's position. Harnesses that run a
+// driver on their own thread (bench, tests) use it while no search thread runs.
+extern SearchWorker main_worker;
 
 // Starts the search thread and waits until it is ready (called once by main).
 void start_search_thread();
 // Called by the command loop after each command; from the first call on, the idle search
 // thread faults in the pages of fresh hash tables.
 void allow_idle_work();
-void request_search();
+// Hands one request to the search thread (code selects the driver; target is the
+// balance target) and returns once the search thread has taken it.
+void request_search(SearchRequest code = REQUEST_THINK, int32_t target = 0);
 void stop_search();
 // Waits until no driver runs, without asking the running one to stop: a search that
 // request_search handed over has begun by then, so this waits for its answer. For
 // harnesses that want each request finished before the next command.
 void wait_for_search();
-void stop_search_and_prepare();
 
 // Commands that touch search state without stopping a search (zrhashclear,
 // zrshowforbid): run now when idle, or by the search thread once its driver ends.

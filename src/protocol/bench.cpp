@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <sstream>
 
-#include "control/context.h"
-#include "control/drivers.h"
-#include "protocol/command_loop.h"
-#include "protocol/game_record.h"
+#include "control/game.h"
+#include "control/search_thread.h"
+#include "control/think.h"
 #include "core/output.h"
-#include "protocol/settings.h"
+#include "core/settings.h"
+#include "protocol/command_loop.h"
+#include "protocol/game_commands.h"
 
 namespace zerin {
 
@@ -51,7 +52,8 @@ DecisionResult run_decision(const SuitePosition& position, int max_node, int max
   start_game(position.width, position.height);
   for (const auto& m : position.moves) record_opponent_move(m.first, m.second);
   const int before = game.count;
-  think();
+  SearchWorker& w = main_worker;
+  think(w);
   mute_replies(false);
 
   DecisionResult r;
@@ -59,13 +61,13 @@ DecisionResult run_decision(const SuitePosition& position, int max_node, int max
     r.x = game.moves[game.count - 1].x;
     r.y = game.moves[game.count - 1].y;
   } else {
-    r.x = best_move.x;
-    r.y = best_move.y;
+    r.x = w.best_move.x;
+    r.y = w.best_move.y;
   }
-  r.value = last_value;
-  r.depth = iteration_depth;
-  r.nodes = node_count;
-  r.milliseconds = decision_start;
+  r.value = decision_memory.last_value;
+  r.depth = w.iteration_depth;
+  r.nodes = w.node_count;
+  r.milliseconds = w.decision_start;
   return r;
 }
 

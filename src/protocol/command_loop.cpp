@@ -7,9 +7,10 @@
 #include <cstring>
 #include <strings.h>
 
+#include "control/game.h"
 #include "control/search_thread.h"
-#include "protocol/game_record.h"
 #include "core/output.h"
+#include "protocol/game_commands.h"
 #include "protocol/settings.h"
 
 namespace zerin {
@@ -56,6 +57,13 @@ const char* match_command(const char* keyword, const char* text) {
 namespace {
 
 bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Every game command first stops a running search and waits for it; before any size was
+// set, it then sets up the 20 by 20 default game, with its greeting.
+void stop_search_and_prepare() {
+  stop_search();
+  if (game.width == 0) start_game(20, 20);
+}
 
 // One %d conversion: white space, optional sign, at least one digit; saturating.
 bool scan_one_number(const char*& p, int* out) {
@@ -148,12 +156,11 @@ void command_rectstart(const char* arg) {
   start_game(v[0], v[1]);
 }
 
-void command_balance(const char* arg, int32_t code) {
+void command_balance(const char* arg, SearchRequest code) {
   int v[1];
-  request_code = code;
-  balance_target = scan_numbers(arg, "%d", v) == 1 ? v[0] : 0;
+  const int32_t target = scan_numbers(arg, "%d", v) == 1 ? v[0] : 0;
   stop_search_and_prepare();
-  request_search();
+  request_search(code, target);
 }
 
 }  // namespace

@@ -1,12 +1,8 @@
 #include "search/candidates.h"
 
-#include "board/board.h"
-#include "board/bookkeeping.h"
 #include "board/hash_tables.h"
 #include "board/patterns.h"
-#include "control/context.h"
-#include "protocol/game_record.h"
-#include "protocol/settings.h"
+#include "core/rules.h"
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
 #include "threats/forbidden.h"
@@ -24,8 +20,8 @@ constexpr int16_t edge_weight_of_distance(int distance) {
 
 inline int edge_distance(int v, int size) { return v < size - 1 - v ? v : size - 1 - v; }
 
-inline int edge_weight(int x, int y) {
-  const int i = edge_distance(x, game.height), j = edge_distance(y, game.width);
+inline int edge_weight(const Board& b, int x, int y) {
+  const int i = edge_distance(x, b.height), j = edge_distance(y, b.width);
   return edge_weight_of_distance(i < j ? i : j);
 }
 
@@ -36,8 +32,8 @@ inline void append(Candidate* list, int& n, int x, int y) {
 }
 
 inline bool qualifies(const SearchNode& node, int x, int y) {
-  if (board.cells[x][y] != 0 || stamped(node.ply, x, y)) return false;
-  return !(node.root && block_grid[x][y]);
+  if (node.w.board.cells[x][y] != EMPTY || node.w.stamped(node.ply, x, y)) return false;
+  return !(node.root && node.w.blocks.blocked(x, y));
 }
 
 // Bits of positions lo..hi in a direction-0 line word.
@@ -45,24 +41,25 @@ inline uint64_t row_span(int lo, int hi) {
   return ((uint64_t{1} << (2 * (hi - lo + 1))) - 1) << (2 * lo + 8);
 }
 
-inline bool cell_has_stone(int x, int y) { return on_board(x, y) && board.cells[x][y] != 0; }
+inline bool cell_has_stone(const Board& b, int x, int y) { return on_board(b, x, y) && b.cells[x][y] != EMPTY; }
 
 int general_stage(SearchNode& node) {
+  const Board& b = node.w.board;
   Candidate* list = node.list;
   const int s = node.side - 1, o = 2 - node.side;
-  const int caution = settings.caution_factor;
+  const int caution = node.w.settings.caution_factor;
   int n = 0;
   bool strong = false;
   // First pass: cells on two or more lines that already carry a two of one player.
-  for (int x = 0; x < game.height; ++x)
-    for (int y = 0; y < game.width; ++y) {
+  for (int x = 0; x < b.height; ++x)
+    for (int y = 0; y < b.width; ++y) {
       if (!qualifies(node, x, y)) continue;
-      const CellSummary& c = cell_summaries[x][y];
+      const CellSummary& c = b.cell_summaries[x][y];
       if (c.value_sum[s] > 7 || c.value_sum[o] > 8) strong = true;
       int black = 0, white = 0;
       for (int d = 0; d < 4; ++d) {
-        black += dir_shapes[x][y][d].code[0] >= 3;
-        white += dir_shapes[x][y][d].code[1] >= 3;
+        black += b.dir_shapes[x][y][d].code[0] >= 3;
+        white += b.dir_shapes[x][y][d].code[1] >= 3;
       }
       if (black >= 2 || white >= 2) append(list, n, x, y);
     }
@@ -73,11 +70,11 @@ int general_stage(SearchNode& node) {
   // Second pass: cells of some value near a stone.
   if (strong) {
     const bool square_test = !node.root || caution == 0;
-    for (int x = 0; x < game.height; ++x)
-      for (int y = 0; y < game.width; ++y) {
+    for (int x = 0; x < b.height; ++x)
+      for (int y = 0; y < b.width; ++y) {
         if (!qualifies(node, x, y)) continue;
-        const CellSummary& c = cell_summaries[x][y];
-        if ((c.value_sum[s] > 7 || c.value_sum[o] > 8) && (!square_test || area_has_stone(x, y, false)))
+        const CellSummary& c = b.cell_summaries[x][y];
+        if ((c.value_sum[s] > 7 || c.value_sum[o] > 8) && (!square_test || area_has_stone(b, x, y, false)))
           append(list, n, x, y);
       }
     if (n > 0) {
@@ -90,39 +87,40 @@ int general_stage(SearchNode& node) {
   }
   // Third pass: every cell near a stone.
   const bool star = node.root && node.accepted <= 18 && caution != 0;
-  for (int x = 0; x < game.height; ++x)
-    for (int y = 0; y < game.width; ++y)
-      if (qualifies(node, x, y) && area_has_stone(x, y, star)) append(list, n, x, y);
+  for (int x = 0; x < b.height; ++x)
+    for (int y = 0; y < b.width; ++y)
+      if (qualifies(node, x, y) && area_has_stone(b, x, y, star)) append(list, n, x, y);
   // Fourth pass (root): nothing near any stone, e.g. an empty board.
   if (node.root && node.accepted == 0 && n == 0)
-    for (int x = 0; x < game.height; ++x)
-      for (int y = 0; y < game.width; ++y)
+    for (int x = 0; x < b.height; ++x)
+      for (int y = 0; y < b.width; ++y)
         if (qualifies(node, x, y)) append(list, n, x, y);
   return n;
 }
 
 int open_four_defence(SearchNode& node, int* phase) {
+  Board& b = node.w.board;
   Candidate* list = node.list;
   const int side = node.side, opp = side ^ 3;
-  const int n = collect_open_four_points(list, opp);
+  const int n = collect_open_four_points(b, list, opp);
   if (n == 0) return 0;
   int chosen = 0;
   bool all_forbidden = false;
-  if (board_rule == 2 && side == 2) {
-    while (chosen < n && is_forbidden(list[chosen].x, list[chosen].y)) ++chosen;
+  if (b.rule == RULE_RENJU && side == WHITE) {
+    while (chosen < n && is_forbidden(b, list[chosen].x, list[chosen].y)) ++chosen;
     if (chosen == n) {
       all_forbidden = true;
       chosen = 0;
     }
   }
-  int m = n + defence_points(list + n, opp, list[chosen].x, list[chosen].y);
-  m += collect_four_points(list + m, side);
+  int m = n + defence_points(b, list + n, opp, list[chosen].x, list[chosen].y);
+  m += collect_four_points(b, list + m, side);
   *phase = all_forbidden ? STAGE_OPEN_FOUR_DEFENCE : STAGE_DEFENCE_ONLY;
   return m;
 }
 
 double evaluation_factor(SearchNode& node) {
-  if (node.cached_eval == NO_VALUE) node.cached_eval = evaluate_position(node.depth - 1, node.side);
+  if (node.cached_eval == NO_VALUE) node.cached_eval = evaluate_position(node.w, node.depth - 1, node.side);
   const int ev = node.cached_eval;
   if (ev >= 600) return 0.0;
   if (ev >= 500) return 0.1;
@@ -131,17 +129,17 @@ double evaluation_factor(SearchNode& node) {
   if (ev >= 200) return 0.6;
   double f = ev >= 100 ? 0.8 : ev <= -500 ? 1.8 : ev <= -300 ? 1.6 : ev <= -200 ? 1.3 : ev <= -100 ? 1.1 : 1.0;
   const int s = node.side - 1;
-  if (room_total[s] <= room_total[1 - s]) f += 0.1;
+  if (node.w.board.room_total[s] <= node.w.board.room_total[1 - s]) f += 0.1;
   return f;
 }
 
-int threat_class(int x, int y, int side) {
+int threat_class(const Board& b, int x, int y, int side) {
   const int s = side - 1;
-  const int v = cell_summaries[x][y].value_sum[s];
+  const int v = b.cell_summaries[x][y].value_sum[s];
   if (v < 158) return 0;
   int d3 = 0;
-  for (int d = 0; d < 4; ++d) d3 += dir_shapes[x][y][d].code[s] >= 3;
-  const int u = star_threat_count(x, y, side);
+  for (int d = 0; d < 4; ++d) d3 += b.dir_shapes[x][y][d].code[s] >= 3;
+  const int u = star_threat_count(b, x, y, side);
   if (v < 256) {
     if (d3 <= 1 || u <= 4) return 1;
     if ((d3 >= 3 && u > 6) || u > 8) return ((d3 >= 3 && u > 10) || (d3 == 4 && u > 8)) ? 4 : 3;
@@ -153,10 +151,11 @@ int threat_class(int x, int y, int side) {
 }
 
 int value_offset(int x, int y, int cls, SearchNode& node) {
+  const Board& b = node.w.board;
   const int s = node.side - 1;
   bool any_four = false, any_three = false;
   for (int d = 0; d < 4; ++d) {
-    const int c = dir_shapes[x][y][d].code[s];
+    const int c = b.dir_shapes[x][y][d].code[s];
     if (c >= 9) any_four = true;
     if (c >= 7) any_three = true;
   }
@@ -167,10 +166,10 @@ int value_offset(int x, int y, int cls, SearchNode& node) {
     e = cls == 1 ? -10 : cls == 2 ? -2 : 0;
   else
     e = 0;
-  const int k = edge_weight(x, y);
+  const int k = edge_weight(b, x, y);
   int w = e * k / 40;
   if (w != 0 && k >= 20) {
-    const int rm = cell_summaries[x][y].room_sum[s];
+    const int rm = b.cell_summaries[x][y].room_sum[s];
     if (rm < 18) {
       w = static_cast<int>(w * 1.1);
       if (rm < 15) {
@@ -187,65 +186,68 @@ int value_offset(int x, int y, int cls, SearchNode& node) {
 
 }  // namespace
 
-void init_search_node(SearchNode& node, int depth, int alpha, int beta, int side, int ext, bool root) {
-  node.depth = depth;
-  node.alpha = alpha;
-  node.beta = beta;
-  node.side = side;
-  node.tdepth = depth + (ext >> 1);
-  node.ply = iteration_depth - depth;
-  node.pv = root || beta != alpha + 1;
-  node.root = root;
-  node.accepted = 0;
-  node.list = candidate_lists[node.ply];
-  node.cached_eval = NO_VALUE;
-  node.factor = FACTOR_UNSET;
-}
+SearchNode::SearchNode(SearchWorker& worker, int depth_, int alpha_, int beta_, int side_, int ext, bool root_)
+    : w(worker),
+      depth(depth_),
+      alpha(alpha_),
+      beta(beta_),
+      side(side_),
+      tdepth(depth_ + (ext >> 1)),
+      ply(worker.iteration_depth - depth_),
+      pv(root_ || beta_ != alpha_ + 1),
+      root(root_),
+      accepted(0),
+      list(worker.lists[ply]),
+      cached_eval(NO_VALUE),
+      factor(FACTOR_UNSET) {}
 
 int forced_block_move(SearchNode& node) {
-  const int o = (node.side ^ 3) - 1;
-  if (threat_sets.set_rows[FIVE_POINTS][o] == 0) return 0;
+  const int o = player_index(opponent(node.side));
+  const ThreatSets& t = node.w.board.threat_sets;
+  if (t.set_rows[FIVE_POINTS][o] == 0) return 0;
   int fx, fy;
-  first_cell(threat_sets.set_rows[FIVE_POINTS][o], threat_sets.row_mask[FIVE_POINTS][o], &fx, &fy);
+  first_cell(t.set_rows[FIVE_POINTS][o], t.row_mask[FIVE_POINTS][o], &fx, &fy);
   node.list[0].x = static_cast<int16_t>(fx);
   node.list[0].y = static_cast<int16_t>(fy);
   return 1;
 }
 
-bool area_has_stone(int x, int y, bool star) {
+bool area_has_stone(const Board& b, int x, int y, bool star) {
   const int lo = y - 2 < 0 ? 0 : y - 2;
-  const int hi = y + 2 < game.width ? y + 2 : game.width - 1;
+  const int hi = y + 2 < b.width ? y + 2 : b.width - 1;
   const uint64_t span = row_span(lo, hi);
   for (int r = x - 2; r <= x + 2; ++r)
-    if (r >= 0 && r < game.height && (board.lines[0][r] & span) != 0) return true;
+    if (r >= 0 && r < b.height && (b.lines[0][r] & span) != 0) return true;
   if (!star) return false;
-  return cell_has_stone(x, y - 3) || cell_has_stone(x, y + 3) || cell_has_stone(x - 3, y - 3) ||
-         cell_has_stone(x - 3, y) || cell_has_stone(x - 3, y + 3) || cell_has_stone(x + 3, y - 3) ||
-         cell_has_stone(x + 3, y) || cell_has_stone(x + 3, y + 3);
+  return cell_has_stone(b, x, y - 3) || cell_has_stone(b, x, y + 3) || cell_has_stone(b, x - 3, y - 3) ||
+         cell_has_stone(b, x - 3, y) || cell_has_stone(b, x - 3, y + 3) || cell_has_stone(b, x + 3, y - 3) ||
+         cell_has_stone(b, x + 3, y) || cell_has_stone(b, x + 3, y + 3);
 }
 
 int table_moves(SearchNode& node) {
   int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
-  probe_table(1, node.alpha, node.beta, node.side, static_cast<uint32_t>(board.hash_key),
-              static_cast<uint32_t>(board.hash_key >> 32), xs, ys, 3);
+  const Board& b = node.w.board;
+  probe_table(1, node.alpha, node.beta, node.side, static_cast<uint32_t>(b.hash_key),
+              static_cast<uint32_t>(b.hash_key >> 32), xs, ys, 3);
   int n = 0;
   for (int i = 0; i < 3; ++i)
-    if (xs[i] != -1 && on_board(xs[i], ys[i]) && board.cells[xs[i]][ys[i]] == 0) append(node.list, n, xs[i], ys[i]);
+    if (xs[i] != -1 && on_board(b, xs[i], ys[i]) && b.cells[xs[i]][ys[i]] == EMPTY) append(node.list, n, xs[i], ys[i]);
   return n;
 }
 
 int next_batch(SearchNode& node, int* phase) {
+  const Board& b = node.w.board;
   Candidate* list = node.list;
-  const int side = node.side, opp = side ^ 3;
+  const int side = node.side, opp = opponent(side);
   for (int stage = *phase; stage <= STAGE_GENERAL; ++stage) {
     int n = 0;
     *phase = stage;
     switch (stage) {
-      case STAGE_OWN_DOUBLE: n = collect_double_threat_points(list, side); break;
+      case STAGE_OWN_DOUBLE: n = collect_double_threat_points(b, list, side); break;
       case STAGE_OPEN_FOUR_DEFENCE: n = open_four_defence(node, phase); break;
-      case STAGE_OPP_DOUBLE: n = collect_double_threat_points(list, opp); break;
-      case STAGE_OWN_THREATS: n = collect_plain_threat_points(list, side); break;
-      case STAGE_OPP_THREATS: n = collect_plain_threat_points(list, opp); break;
+      case STAGE_OPP_DOUBLE: n = collect_double_threat_points(b, list, opp); break;
+      case STAGE_OWN_THREATS: n = collect_plain_threat_points(b, list, side); break;
+      case STAGE_OPP_THREATS: n = collect_plain_threat_points(b, list, opp); break;
       default: n = general_stage(node); break;
     }
     if (n > 0) return n;
@@ -255,22 +257,24 @@ int next_batch(SearchNode& node, int* phase) {
 }
 
 int score_batch(SearchNode& node, int count) {
-  const int s = node.side - 1, o = 2 - node.side;
-  const bool black_renju = board_rule == 2 && node.side == 1;
-  uint64_t* stamps = visit_stamps[node.ply];
-  const uint64_t visit = ply_visits[node.ply];
+  SearchWorker& w = node.w;
+  Board& b = w.board;
+  const int s = player_index(node.side), o = player_index(opponent(node.side));
+  const bool black_renju = b.rule == RULE_RENJU && node.side == BLACK;
+  uint64_t* stamps = w.visit_stamps[node.ply];
+  const uint64_t visit = w.ply_visits[node.ply];
   int accepted = 0;
   for (int i = 0; i < count; ++i) {
     Candidate& c = node.list[i];
     const int x = c.x, y = c.y;
-    if (stamps[x * MAX_SIDE + y] == visit || (black_renju && is_forbidden(x, y)) ||
-        (node.root && block_grid[x][y])) {
+    if (stamps[x * MAX_SIDE + y] == visit || (black_renju && is_forbidden(b, x, y)) ||
+        (node.root && w.blocks.blocked(x, y))) {
       c.score = SKIP_SCORE;
       continue;
     }
     stamps[x * MAX_SIDE + y] = visit;
     ++accepted;
-    c.score = -(cell_summaries[x][y].value_sum[s] + (cell_summaries[x][y].value_sum[o] >> 1));
+    c.score = -(b.cell_summaries[x][y].value_sum[s] + (b.cell_summaries[x][y].value_sum[o] >> 1));
   }
   node.accepted += accepted;
   return accepted;
@@ -278,7 +282,7 @@ int score_batch(SearchNode& node, int count) {
 
 MoveAttributes move_attributes(int x, int y, SearchNode& node) {
   MoveAttributes a;
-  a.threat_class = threat_class(x, y, node.side);
+  a.threat_class = threat_class(node.w.board, x, y, node.side);
   if (a.threat_class == 0) {
     a.offset = 0;
     a.step = 0;

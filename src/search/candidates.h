@@ -1,7 +1,7 @@
 // Staged candidate generation, scoring and per-move attributes of the searches.
 #pragma once
 
-#include "search/candidate_lists.h"
+#include "search/worker.h"
 
 namespace zerin {
 
@@ -21,6 +21,9 @@ enum Stage : int {
 
 // What the generator needs to know of the node it serves.
 struct SearchNode {
+  SearchNode(SearchWorker& worker, int depth, int alpha, int beta, int side, int ext, bool root);
+
+  SearchWorker& w;
   int depth;
   int alpha;
   int beta;
@@ -41,8 +44,6 @@ struct MoveAttributes {
   int step;          // extension step q
 };
 
-void init_search_node(SearchNode& node, int depth, int alpha, int beta, int side, int ext, bool root);
-
 // When the opponent has a five to complete, its first five point is the only move:
 // written as the node's list, with 1 returned. Otherwise 0.
 int forced_block_move(SearchNode& node);
@@ -59,7 +60,6 @@ MoveAttributes move_attributes(int x, int y, SearchNode& node);
 
 // Whether a stone (or a blocked cell) lies in the 5 by 5 square around (x, y), or in
 // the 33-cell star when star is set.
-bool area_has_stone(int x, int y, bool star);
-inline bool stamped(int ply, int x, int y) { return visit_stamps[ply][x * MAX_SIDE + y] == ply_visits[ply]; }
+bool area_has_stone(const Board& b, int x, int y, bool star);
 
 }  // namespace zerin

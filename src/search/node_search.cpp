@@ -2,13 +2,7 @@
 
 #include <algorithm>
 
-#include "board/board.h"
-#include "board/bookkeeping.h"
 #include "board/hash_tables.h"
-#include "control/context.h"
-#include "control/limits.h"
-#include "protocol/game_record.h"
-#include "protocol/settings.h"
 #include "search/candidates.h"
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
@@ -19,8 +13,8 @@ namespace zerin {
 
 namespace {
 
-inline uint32_t key_lo() { return static_cast<uint32_t>(board.hash_key); }
-inline uint32_t key_hi() { return static_cast<uint32_t>(board.hash_key >> 32); }
+inline uint32_t key_lo(const Board& b) { return static_cast<uint32_t>(b.hash_key); }
+inline uint32_t key_hi(const Board& b) { return static_cast<uint32_t>(b.hash_key >> 32); }
 
 // Shallow null-window nodes stop after enough quiet moves of the later stages.
 bool late_move_cut(int tdepth, int phase, int done) {
@@ -60,9 +54,9 @@ void insert_best_move(BestMoves& best, int x, int y, int g) {
   best.rank[slot] = g;
 }
 
-void extend_principal_variation(int ply, int x, int y) {
-  Candidate* line = pv_table[ply];
-  const Candidate* below = pv_table[ply + 1];
+void extend_principal_variation(SearchWorker& w, int ply, int x, int y) {
+  Candidate* line = w.pv_table[ply];
+  const Candidate* below = w.pv_table[ply + 1];
   int length = below[0].score;
   if (length > PV_CAPACITY - 2) length = PV_CAPACITY - 2;
   line[1].x = static_cast<int16_t>(x);
@@ -74,21 +68,21 @@ void extend_principal_variation(int ply, int x, int y) {
   line[0].score = length + 1;
 }
 
-int search_node(int depth, int alpha, int beta, int side, int ext) {
-  const int opp = side ^ 3;
-  const int s = side - 1;
-  const int ply = iteration_depth - depth;
+int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int ext) {
+  Board& b = w.board;
+  const int opp = opponent(side);
+  const int s = player_index(side);
+  const int ply = w.iteration_depth - depth;
   // No line can run this deep on a 24 by 24 board; the guard keeps the per-ply storage
   // in bounds whatever the depths.
-  if (ply >= MAX_PLIES - 2) return evaluate_position(depth, side);
-  clear_principal_variation(ply);
-  if (!enter_node()) return 0;
+  if (ply >= MAX_PLIES - 2) return evaluate_position(w, depth, side);
+  w.clear_principal_variation(ply);
+  if (!enter_node(w)) return 0;
 
   // A five to complete, or an open four the opponent cannot stop with a five of their own.
-  if (const int win = threat_win_check(depth, side)) return win;
+  if (const int win = threat_win_check(b, depth, side)) return win;
 
-  SearchNode node;
-  init_search_node(node, depth, alpha, beta, side, ext, false);
+  SearchNode node(w, depth, alpha, beta, side, ext, false);
   BestMoves best_moves;
   init_best_moves(best_moves);
   int count = forced_block_move(node);
@@ -96,27 +90,27 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
   if (count == 0) {
     if (!node.pv) {
       int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
-      const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(), key_hi(), xs, ys, 1);
+      const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(b), key_hi(b), xs, ys, 1);
       if (r != HASH_MISS) return r;
       best_moves.x[0] = xs[0];
       best_moves.y[0] = ys[0];
     }
-    const int r = four_threat_search(depth, side, 0, 0);
-    if (abort_flag) return 0;
+    const int r = four_threat_search(w, depth, side, 0, 0);
+    if (w.abort_flag) return 0;
     if (r > 0) {
       const int value = depth + r - MAX_CELLS;
-      store_value(node.tdepth, value, BOUND_EXACT, side);
+      store_value(w, node.tdepth, value, BOUND_EXACT, side);
       return value;
     }
     if (depth + 2 * (ext / 4) < 1) {
-      const int value = evaluate_position(depth, side);
-      store_value(node.tdepth, value, BOUND_EXACT, side);
+      const int value = evaluate_position(w, depth, side);
+      store_value(w, node.tdepth, value, BOUND_EXACT, side);
       return value;
     }
   }
 
-  ++expanded_count;
-  ++ply_visits[ply];
+  ++w.expanded_count;
+  ++w.ply_visits[ply];
   int best = NO_VALUE;
   int flag = BOUND_UPPER;
   int done = 0;  // candidates searched so far
@@ -126,10 +120,10 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
       if (count == 0 && node.tdepth >= (node.pv ? 6 : 8)) {
         // Internal iterative deepening: a reduced search leaves moves in the table.
         const int t = node.pv ? 1 : node.tdepth / 4;
-        const int r = search_node(depth - t - 2, alpha, beta, side, ext);
-        if (abort_flag) return 0;
+        const int r = search_node(w, depth - t - 2, alpha, beta, side, ext);
+        if (w.abort_flag) return 0;
         if (r >= beta && r > DECIDED_BOUND) {
-          store_value(node.tdepth, r, BOUND_EXACT, side);
+          store_value(w, node.tdepth, r, BOUND_EXACT, side);
           return r;
         }
         count = table_moves(node);
@@ -143,43 +137,43 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
       if (count == 0) break;
     }
     score_batch(node, count);
-    if (phase != STAGE_TABLE) sort_candidates(node.list, count);
+    if (phase != STAGE_TABLE) sort_candidates(w, node.list, count);
 
     for (int i = 0; i < count; ++i) {
       const int x = node.list[i].x, y = node.list[i].y;
       if (node.list[i].score == SKIP_SCORE) break;
       const MoveAttributes a = move_attributes(x, y, node);
-      const int w = a.offset;
-      int q = a.step;
-      const int own_value = cell_summaries[x][y].value_sum[s];
-      place_stone(x, y, side);
-      if (node.pv && depth >= (-3 * iteration_depth) / 2 && own_value >= 8 && own_value <= 157) {
-        const int r = four_threat_search(depth - 1, side, 0, 0);
-        if (!abort_flag && r > 0) q = std::min(4, q + 1 + (own_value >= 34 ? 1 : 0));
+      const int offset = a.offset;
+      int step = a.step;
+      const int own_value = b.cell_summaries[x][y].value_sum[s];
+      place_stone(b, x, y, side);
+      if (node.pv && depth >= (-3 * w.iteration_depth) / 2 && own_value >= 8 && own_value <= 157) {
+        const int r = four_threat_search(w, depth - 1, side, 0, 0);
+        if (!w.abort_flag && r > 0) step = std::min(4, step + 1 + (own_value >= 34 ? 1 : 0));
       }
       int v;
       if (done > 0 && node.pv) {
-        v = w - search_node(depth - 1, w - alpha - 1, w - alpha, opp, ext + q);
-        if (alpha < v && v < beta) v = w - search_node(depth - 1, w - beta, w - alpha, opp, ext + q);
+        v = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
+        if (alpha < v && v < beta) v = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
       } else {
-        v = w - search_node(depth - 1, w - beta, w - alpha, opp, ext + q);
+        v = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
       }
-      remove_stone(x, y, side);
-      if (abort_flag) return 0;
+      remove_stone(b, x, y, side);
+      if (w.abort_flag) return 0;
 
       if (v > best) best = v;
       insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
       if (v >= beta) {
-        store_best(node.tdepth, v, BOUND_LOWER, side, best_moves);
-        tried_sum += done + 1;
+        store_best(w, node.tdepth, v, BOUND_LOWER, side, best_moves);
+        w.tried_sum += done + 1;
         return v;
       }
       if (v > alpha) {
         alpha = v;
         node.alpha = v;
         flag = BOUND_EXACT;
-        extend_principal_variation(ply, x, y);
-      } else if (settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && q <= 1 &&
+        extend_principal_variation(w, ply, x, y);
+      } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&
                  late_move_cut(node.tdepth, phase, done)) {
         goto finish;
       }
@@ -191,10 +185,10 @@ int search_node(int depth, int alpha, int beta, int side, int ext) {
 
 finish:
   const int value = best != NO_VALUE ? best : alpha;
-  store_best(node.tdepth, value, flag, side, best_moves);
-  tried_sum += node.accepted;
+  store_best(w, node.tdepth, value, flag, side, best_moves);
+  w.tried_sum += node.accepted;
   if (node.accepted > 0) return value;
-  if (game.count + ply >= game.width * game.height) return 0;  // full board: a draw
+  if (w.game_moves + ply >= b.width * b.height) return 0;  // full board: a draw
   return std::max(alpha, -(9999998 + depth));
 }
 

@@ -2,10 +2,12 @@
 // lines a board program shows while the engine thinks.
 #pragma once
 
+#include "search/worker.h"
+
 namespace zerin {
 
-// Searches iteration_depth plies for side. After an abort returns 0 when the iteration
+// Searches w.iteration_depth plies for side. After an abort returns 0 when the iteration
 // has no usable result, otherwise a non-zero value.
-int search_root(int side);
+int search_root(SearchWorker& w, int side);
 
 }  // namespace zerin

@@ -1,8 +1,7 @@
 #include "threats/collectors.h"
 
-#include "board/board.h"
-#include "board/bookkeeping.h"
 #include "board/patterns.h"
+#include "core/rules.h"
 #include "threats/forbidden.h"
 
 namespace zerin {
@@ -20,35 +19,43 @@ int collect_cells(Candidate* list, int32_t rows, RowWord row_word) {
   return n;
 }
 
-int collect_kind(Candidate* list, int kind, int player) {
-  const int p = player - 1;
-  const int32_t* rows = threat_sets.row_mask[kind][p];
-  return collect_cells(list, threat_sets.set_rows[kind][p], [rows](int x) { return rows[x]; });
+int collect_kind(const Board& b, Candidate* list, int kind, int player) {
+  const int p = player_index(player);
+  const int32_t* rows = b.threat_sets.row_mask[kind][p];
+  return collect_cells(list, b.threat_sets.set_rows[kind][p], [rows](int x) { return rows[x]; });
 }
 
 }  // namespace
 
-int collect_five_points(Candidate* list, int player) { return collect_kind(list, FIVE_POINTS, player); }
-int collect_open_four_points(Candidate* list, int player) { return collect_kind(list, OPEN_FOUR_POINTS, player); }
-int collect_four_points(Candidate* list, int player) { return collect_kind(list, FOUR_POINTS, player); }
-int collect_three_points(Candidate* list, int player) { return collect_kind(list, THREE_POINTS, player); }
-int collect_double_threat_points(Candidate* list, int player) {
-  return collect_kind(list, DOUBLE_THREAT_POINTS, player);
+int collect_five_points(const Board& b, Candidate* list, int player) {
+  return collect_kind(b, list, FIVE_POINTS, player);
+}
+int collect_open_four_points(const Board& b, Candidate* list, int player) {
+  return collect_kind(b, list, OPEN_FOUR_POINTS, player);
+}
+int collect_four_points(const Board& b, Candidate* list, int player) {
+  return collect_kind(b, list, FOUR_POINTS, player);
+}
+int collect_three_points(const Board& b, Candidate* list, int player) {
+  return collect_kind(b, list, THREE_POINTS, player);
+}
+int collect_double_threat_points(const Board& b, Candidate* list, int player) {
+  return collect_kind(b, list, DOUBLE_THREAT_POINTS, player);
 }
 
-int collect_plain_threat_points(Candidate* list, int player) {
-  const int p = player - 1;
-  const ThreatSets& t = threat_sets;
+int collect_plain_threat_points(const Board& b, Candidate* list, int player) {
+  const int p = player_index(player);
+  const ThreatSets& t = b.threat_sets;
   return collect_cells(list, t.set_rows[FOUR_POINTS][p] | t.set_rows[THREE_POINTS][p], [&](int x) {
     return (t.row_mask[FOUR_POINTS][p][x] | t.row_mask[THREE_POINTS][p][x]) & ~t.row_mask[DOUBLE_THREAT_POINTS][p][x];
   });
 }
 
-int defence_points(Candidate* list, int a, int x, int y) {
+int defence_points(Board& b, Candidate* list, int a, int x, int y) {
   int d = 0;
-  while (d < 3 && dir_shapes[x][y][d].code[a - 1] != SHAPE_OPEN_FOUR) ++d;
+  while (d < 3 && b.dir_shapes[x][y][d].code[a - 1] != SHAPE_OPEN_FOUR) ++d;
   int dx = DIR_DX[d], dy = DIR_DY[d];
-  auto holds = [a](int cx, int cy) { return holds_stone(cx, cy, a); };
+  auto holds = [&b, a](int cx, int cy) { return holds_stone(b, cx, cy, a); };
   auto write = [list](int i, int cx, int cy) {
     list[i].x = static_cast<int16_t>(cx);
     list[i].y = static_cast<int16_t>(cy);
@@ -58,7 +65,7 @@ int defence_points(Candidate* list, int a, int x, int y) {
     for (int i = 0; i < 2; ++i) {
       const int sx = i == 0 ? dx : -dx, sy = i == 0 ? dy : -dy;
       int cx = x + sx, cy = y + sy;
-      while (on_board(cx + sx, cy + sy) && board.cells[cx][cy] != 0) {
+      while (on_board(b, cx + sx, cy + sy) && b.cells[cx][cy] != EMPTY) {
         cx += sx;
         cy += sy;
       }
@@ -71,7 +78,7 @@ int defence_points(Candidate* list, int a, int x, int y) {
     dy = -dy;
   }
   const int fx = x + 4 * dx, fy = y + 4 * dy;
-  if (dir_shapes[fx][fy][d].code[a - 1] == SHAPE_OPEN_FOUR && !(board_rule == 2 && a == 1 && is_forbidden(fx, fy)))
+  if (b.dir_shapes[fx][fy][d].code[a - 1] == SHAPE_OPEN_FOUR && !(b.rule == RULE_RENJU && a == BLACK && is_forbidden(b, fx, fy)))
     return 0;  // the far end is an open-four point of its own
   write(0, fx, fy);
   write(1, x - dx, y - dy);
@@ -98,13 +105,13 @@ const StarMasks star_masks;
 
 }  // namespace
 
-int star_count(int x, int y, int player, const int32_t* excluded_rows) {
-  const int p = player - 1;
-  const int32_t* fives = threat_sets.row_mask[FIVE_POINTS][p];
-  const int32_t* open_fours = threat_sets.row_mask[OPEN_FOUR_POINTS][p];
+int star_count(const Board& b, int x, int y, int player, const int32_t* excluded_rows) {
+  const int p = player_index(player);
+  const int32_t* fives = b.threat_sets.row_mask[FIVE_POINTS][p];
+  const int32_t* open_fours = b.threat_sets.row_mask[OPEN_FOUR_POINTS][p];
   const uint32_t* masks = star_masks.by_row[y];
   const int first = x - 3 < 0 ? 0 : x - 3;
-  const int last = x + 3 < game.height ? x + 3 : game.height - 1;
+  const int last = x + 3 < b.height ? x + 3 : b.height - 1;
   int count = 0;
   for (int row = first; row <= last; ++row) {
     uint32_t cells = static_cast<uint32_t>(fives[row] | open_fours[row]) & masks[row - x + 3];

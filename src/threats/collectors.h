@@ -3,29 +3,30 @@
 
 #include <cstdint>
 
-#include "search/candidate_lists.h"
+#include "board/board.h"
+#include "core/types.h"
 
 namespace zerin {
 
 // Each writes the cells of one set of player (1 or 2) from list[0], row by row in
 // increasing x and within a row in increasing y, and returns how many it wrote. The
 // score fields are left as they were.
-int collect_five_points(Candidate* list, int player);
-int collect_open_four_points(Candidate* list, int player);
-int collect_four_points(Candidate* list, int player);
-int collect_three_points(Candidate* list, int player);
-int collect_double_threat_points(Candidate* list, int player);
+int collect_five_points(const Board& b, Candidate* list, int player);
+int collect_open_four_points(const Board& b, Candidate* list, int player);
+int collect_four_points(const Board& b, Candidate* list, int player);
+int collect_three_points(const Board& b, Candidate* list, int player);
+int collect_double_threat_points(const Board& b, Candidate* list, int player);
 // Four or three points that are not double-threat points.
-int collect_plain_threat_points(Candidate* list, int player);
+int collect_plain_threat_points(const Board& b, Candidate* list, int player);
 
 // For an open-four point (x, y) of player a: the two further cells that stop the open
 // three, written to list[0] and list[1]; returns 2, or 0 when none are needed.
-int defence_points(Candidate* list, int a, int x, int y);
+int defence_points(Board& b, Candidate* list, int a, int x, int y);
 
 // Five points and open-four points of player among the 33 cells of the star of (x, y),
 // leaving out cells marked in excluded_rows (bit y of word x) when it is given.
-int star_count(int x, int y, int player, const int32_t* excluded_rows);
-inline int star_threat_count(int x, int y, int player) { return star_count(x, y, player, nullptr); }
+int star_count(const Board& b, int x, int y, int player, const int32_t* excluded_rows);
+inline int star_threat_count(const Board& b, int x, int y, int player) { return star_count(b, x, y, player, nullptr); }
 
 // Calls visit(x, y) for every cell of a set given its rows word and, per row x, the row's
 // word row_word(x): rows in increasing x, and within a row in increasing y.

@@ -1,36 +1,34 @@
 #include "threats/forbidden.h"
 
-#include "board/board.h"
-#include "board/bookkeeping.h"
 #include "board/patterns.h"
 
 namespace zerin {
 
 namespace {
 
-inline int black_code(int x, int y, int d) { return dir_shapes[x][y][d].code[0]; }
+inline int black_code(const Board& b, int x, int y, int d) { return b.dir_shapes[x][y][d].code[0]; }
 
-inline void walk_black(int& x, int& y, int dx, int dy) { walk_run(x, y, dx, dy, 1); }
+inline void walk_black(const Board& b, int& x, int& y, int dx, int dy) { walk_run(b, x, y, dx, dy, BLACK); }
 
 // Both ends of the black run through (x, y) along d could complete a five: the only
 // way a single four-code direction can hide two fours.
-bool line_check(int x, int y, int d) {
+bool line_check(const Board& b, int x, int y, int d) {
   for (int sign = 1; sign >= -1; sign -= 2) {
     int cx = x, cy = y;
-    walk_black(cx, cy, sign * DIR_DX[d], sign * DIR_DY[d]);
-    if (!on_board(cx, cy) || black_code(cx, cy, d) < SHAPE_FOUR) return false;
+    walk_black(b, cx, cy, sign * DIR_DX[d], sign * DIR_DY[d]);
+    if (!on_board(b, cx, cy) || black_code(b, cx, cy, d) < SHAPE_FOUR) return false;
   }
   return true;
 }
 
 // A completing cell counts when it has the wanted code with the trial stone in place
 // and is itself playable.
-bool end_counts(int x, int y, int d, int wanted) {
-  return on_board(x, y) && black_code(x, y, d) == wanted && !is_forbidden(x, y);
+bool end_counts(Board& b, int x, int y, int d, int wanted) {
+  return on_board(b, x, y) && black_code(b, x, y, d) == wanted && !is_forbidden(b, x, y);
 }
 
-int full_test(int x, int y, const int* codes, int first, int last) {
-  place_stone_light(x, y, 1);
+int full_test(Board& b, int x, int y, const int* codes, int first, int last) {
+  place_stone_light(b, x, y, BLACK);
   int threes = 0, fours = 0;
   for (int d = first; d <= last; ++d) {
     const int code = codes[d];
@@ -45,25 +43,25 @@ int full_test(int x, int y, const int* codes, int first, int last) {
     int& found = three ? threes : fours;
     for (int sign = 1; sign >= -1; sign -= 2) {
       int cx = x, cy = y;
-      walk_black(cx, cy, sign * dx, sign * dy);
-      if (end_counts(cx, cy, d, wanted)) {
+      walk_black(b, cx, cy, sign * dx, sign * dy);
+      if (end_counts(b, cx, cy, d, wanted)) {
         ++found;
         if (counts_once) break;
       }
     }
   }
-  remove_stone_light(x, y, 1);
+  remove_stone_light(b, x, y, BLACK);
   return threes >= 2 || fours >= 2;
 }
 
 }  // namespace
 
-int is_forbidden(int x, int y) {
+int is_forbidden(Board& b, int x, int y) {
   int codes[4];
   bool overline = false;
   int threats = 0, first = -1, last = -1;
   for (int d = 0; d < 4; ++d) {
-    const int code = black_code(x, y, d);
+    const int code = black_code(b, x, y, d);
     codes[d] = code;
     if (code == SHAPE_FIVE) return 0;  // an exact five is never forbidden
     if (code == SHAPE_OVERLINE) {
@@ -79,13 +77,14 @@ int is_forbidden(int x, int y) {
   if (threats == 1) {
     const int code = codes[first];
     if (code != SHAPE_FOUR && code != SHAPE_FOUR_OPEN_END) return 0;
-    if (!line_check(x, y, first)) return 0;
+    if (!line_check(b, x, y, first)) return 0;
   } else if (threats == 2) {
-    const int a = codes[first], b = codes[last];
-    const bool same_kind = (a >= SHAPE_FOUR && b >= SHAPE_FOUR) || (a <= SHAPE_OPEN_THREE && b <= SHAPE_OPEN_THREE);
-    if (!same_kind && !line_check(x, y, a >= SHAPE_FOUR ? first : last)) return 0;
+    const int first_code = codes[first], last_code = codes[last];
+    const bool same_kind = (first_code >= SHAPE_FOUR && last_code >= SHAPE_FOUR) ||
+                           (first_code <= SHAPE_OPEN_THREE && last_code <= SHAPE_OPEN_THREE);
+    if (!same_kind && !line_check(b, x, y, first_code >= SHAPE_FOUR ? first : last)) return 0;
   }
-  return full_test(x, y, codes, first, last);
+  return full_test(b, x, y, codes, first, last);
 }
 
 }  // namespace zerin

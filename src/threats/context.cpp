@@ -1,19 +1,13 @@
-#include "search/candidate_lists.h"
+#include "threats/context.h"
 
-#include <cstring>
-
-namespace zerin {
-
-Candidate candidate_lists[MAX_PLIES][LIST_CAPACITY];
-uint64_t ply_visits[MAX_PLIES];
-uint64_t visit_stamps[MAX_PLIES][MAX_CELLS];
-Candidate pv_table[MAX_PLIES][PV_CAPACITY];
-
-}  // namespace zerin
+#include "core/clock.h"
 
 namespace zerin {
 
 namespace {
+
+// The search stops this many milliseconds before its time limit, for the reply to go out.
+constexpr int64_t REPLY_MARGIN_MS = 30;
 
 void insertion_sort(Candidate* list, int count) {
   for (int i = 1; i < count; ++i) {
@@ -28,8 +22,7 @@ void insertion_sort(Candidate* list, int count) {
 }
 
 // Bottom-up merge sort through one buffer; sorted runs of 16 to start with.
-void merge_sort(Candidate* list, int count) {
-  static thread_local Candidate buffer[LIST_CAPACITY];
+void merge_sort(Candidate* list, int count, Candidate* buffer) {
   constexpr int RUN = 16;
   for (int start = 0; start < count; start += RUN)
     insertion_sort(list + start, count - start < RUN ? count - start : RUN);
@@ -54,11 +47,25 @@ void merge_sort(Candidate* list, int count) {
 
 }  // namespace
 
-void sort_candidates(Candidate* list, int count) {
+bool search_limit_check(ThreatContext& c) {
+  // The budget first, so that a spent budget costs no clock read.
+  const int32_t max_node = c.settings.max_node;
+  bool limit = c.node_count / 1024 > static_cast<int64_t>(max_node);
+  if (!limit) limit = static_cast<int64_t>(clock_ms()) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
+  if (!limit) limit = c.stop_flag > 0;
+  // max_node -1: no budget and no time limit, only a stop ends the search.
+  if (limit && !(max_node == -1 && c.stop_flag <= 0)) {
+    c.abort_flag = 1;
+    return false;
+  }
+  return true;
+}
+
+void sort_candidates(ThreatContext& c, Candidate* list, int count) {
   if (count <= 32)
     insertion_sort(list, count);
   else
-    merge_sort(list, count);
+    merge_sort(list, count, c.sort_buffer);
 }
 
 }  // namespace zerin

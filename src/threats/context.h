@@ -1,0 +1,75 @@
+// What the threat analysis needs of the thread that runs it: the position it works on,
+// the node count and limits of the running search, the per-ply candidate lists it
+// borrows as scratch space, and the evaluation's stamps. The search's worker extends it
+// with the rest of the search state; one of each exists per search thread.
+#pragma once
+
+#include <cstdint>
+
+#include "board/board.h"
+#include "core/constants.h"
+#include "core/settings.h"
+#include "core/types.h"
+
+namespace zerin {
+
+// Plies: a ply's index grows by one per stone placed beyond the game record (and by a
+// few more per internal deepening step), so the searches stay far below this; they
+// also guard against reaching it.
+constexpr int MAX_PLIES = MAX_CELLS + 64;
+// The general stage may append a cell once per pass (three passes), on top of which the
+// threat stages add a few entries.
+constexpr int LIST_CAPACITY = 3 * MAX_CELLS + 8;
+
+struct ThreatContext {
+  ThreatContext(Board& position, const EngineSettings& engine_settings, const Relaxed<int32_t>& stop)
+      : board(position), settings(engine_settings), stop_flag(stop) {}
+  ThreatContext(const ThreatContext&) = delete;
+  ThreatContext& operator=(const ThreatContext&) = delete;
+
+  Board& board;                     // the position searched, changed in nested place/remove pairs
+  const EngineSettings& settings;   // read live: max_node, caution_factor, show_detail
+  const Relaxed<int32_t>& stop_flag;  // > 0 asks the search to end
+
+  // Limits of the running decision.
+  int32_t decision_start = 0;  // clock at the start; afterwards the elapsed ms
+  int32_t turn_limit = 0;      // ms allowed
+
+  int64_t node_count = 0;           // nodes entered in this decision
+  int32_t min_remaining_depth = 0;  // lowest remaining depth the threat search reached
+  int32_t iteration_depth = 0;      // nominal depth of the running iteration
+  int32_t abort_flag = 0;           // a limit was reached: every search returns at once
+  int32_t game_moves = 0;           // moves of the game record: the tables' generation
+
+  Candidate lists[MAX_PLIES][LIST_CAPACITY];  // per ply of the search, scratch for the threats
+  Candidate sort_buffer[LIST_CAPACITY];
+
+  // A cell whose stamp equals the counter has been met in the running evaluation.
+  uint64_t evaluation_stamps[MAX_CELLS] = {};
+  uint64_t evaluation_counter = 0;
+
+  // The scratch list for the remaining depth a of the current iteration (the last list
+  // stands in for any deeper index).
+  Candidate* scratch_list(int a) {
+    const int index = iteration_depth - a;
+    return lists[index < MAX_PLIES ? index : MAX_PLIES - 1];
+  }
+};
+
+// Run every 1024 nodes: whether the search may go on. When the node budget, the time or
+// a stop ends it, sets abort_flag and returns false.
+bool search_limit_check(ThreatContext& c);
+
+// Counts one node; on every 1024th runs the limit test. False means abort now.
+inline bool enter_node(ThreatContext& c) {
+  ++c.node_count;
+  if ((c.node_count & 1023) == 0) return search_limit_check(c);
+  return true;
+}
+
+// Stable ascending sort by score: equal scores keep the order they were generated in.
+// Allocation-free (insertion sort for short lists, merging through the context's buffer
+// otherwise).
+void sort_candidates(ThreatContext& c, Candidate* list, int count);
+
+}  // namespace zerin
