@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "board/patterns.h"
+#include "core/rules.h"
 
 namespace zerin {
 
@@ -117,9 +118,9 @@ inline void refresh_cell(Board& b, int d, int x, int y, uint16_t e, DirShape& s)
   // Most visits change nothing: both codes as before, and no five or open four that the
   // rule would have to look at again.
   if (code0 == s.code[0] && code1 == s.code[1]) {
-    if (b.rule == 0) return;
+    if (b.rule == RULE_FREESTYLE) return;
     const bool check_first = s.code[0] == SHAPE_OPEN_FOUR || s.code[0] == SHAPE_FIVE;
-    const bool check_second = b.rule == 1 && (s.code[1] == SHAPE_OPEN_FOUR || s.code[1] == SHAPE_FIVE);
+    const bool check_second = b.rule == RULE_STANDARD && (s.code[1] == SHAPE_OPEN_FOUR || s.code[1] == SHAPE_FIVE);
     if (check_first) check_five_rule<LIGHT>(b, x, y, d, 1);
     if (check_second) check_five_rule<LIGHT>(b, x, y, d, 2);
     return;
@@ -129,7 +130,7 @@ inline void refresh_cell(Board& b, int d, int x, int y, uint16_t e, DirShape& s)
     if (code != s.code[p]) change_code<LIGHT>(b, d, x, y, p, code, packed_room(e, p), shape_value[code] - shape_value[s.code[p]]);
     // Player 1's fives and open fours are checked under rules 1 and 2 (and any other
     // non-zero rule), player 2's only under the standard rule.
-    const bool checked = p == 0 ? b.rule != 0 : b.rule == 1;
+    const bool checked = p == 0 ? b.rule != RULE_FREESTYLE : b.rule == RULE_STANDARD;
     if (checked && (s.code[p] == SHAPE_OPEN_FOUR || s.code[p] == SHAPE_FIVE)) check_five_rule<LIGHT>(b, x, y, d, p + 1);
   }
 }

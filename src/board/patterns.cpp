@@ -255,9 +255,9 @@ PatternEntry classify_window(int window, int rule) {
       if (c == 1 || c == 2) m |= 1 << j;
       colours |= c;  // a blocked cell (3) sets both colour bits
     }
-    if (colours == 0 || colours == 3) continue;
+    if (colours == EMPTY || colours == BLOCKED) continue;
     const int p = colours;
-    const int opp = p ^ 3;
+    const int opp = opponent(p);
 
     const int before = k > 0 ? window_cell(window, k - 1) : -1;
     const int after = k < 4 ? window_cell(window, k + 5) : -1;

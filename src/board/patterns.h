@@ -23,6 +23,17 @@ enum ShapeCode : int {
 
 constexpr int WINDOW_COUNT = 1 << 18;  // 9 cells of 2 bits
 
+// Shape codes from which a line carries at least an open two (for either player).
+constexpr int SHAPE_TWO_OR_MORE = 3;
+
+// A cell's value_sum (its four directions' shape values added up) read as what a stone
+// there makes: at least a split open three, at least a four, a four with an open two
+// beside it, a four with a closed three beside it.
+constexpr int VALUE_OPEN_THREE = 158;
+constexpr int VALUE_FOUR = 256;
+constexpr int VALUE_FOUR_AND_TWO = 262;
+constexpr int VALUE_FOUR_AND_THREE = 279;
+
 struct PatternEntry {
   int16_t code[2];  // shape code for player 1, player 2
   int16_t room[2];  // cells of room around the centre, 0..8

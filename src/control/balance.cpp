@@ -16,7 +16,7 @@ namespace zerin {
 
 namespace {
 
-constexpr int FULL_WINDOW = 10000000;
+constexpr int FULL_WINDOW = WIN_VALUE;
 constexpr int NARROW_LIST = 32;  // below this many entries the window narrows around the target
 
 struct BalanceEntry {
@@ -145,7 +145,7 @@ void balance_line(const BalanceRun& run, const char* label, int depth, int elaps
   LineBuilder line;
   line_begin(line);
   line_append(line, "MESSAGE DETAIL %sDEPTH:%d-%d |VAL%+d|:%d TIME:%dms NODE:%dm [%d,%c]", label, depth,
-              depth - run.w.min_remaining_depth, -run.target, std::min(e.score, 10000), elapsed,
+              depth - run.w.min_remaining_depth, -run.target, std::min(e.score, DISPLAY_LIMIT), elapsed,
               static_cast<int>(run.w.node_count / 1000000), game.height - e.x1, 'A' + e.y1);
   if (run.two) line_append(line, "[%d,%c]", game.height - e.x2, 'A' + e.y2);
   line_finish(line);

@@ -56,6 +56,11 @@ const char* match_command(const char* keyword, const char* text) {
 
 namespace {
 
+// The "who" field of a BOARD line.
+constexpr int OWN_STONE = 1;
+constexpr int OPPONENT_STONE = 2;
+constexpr int BLOCKED_STONE = 3;
+
 bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 // Every game command first stops a running search and waits for it; before any size was
@@ -94,15 +99,15 @@ bool read_position_block() {
     if (!read_line()) return false;
     int v[3];
     if (scan_numbers(line_buffer, "%d,%d,%d", v) == 3 && in_board(v[0], v[1])) {
-      if (v[2] == 1) {
+      if (v[2] == OWN_STONE) {
         record_own_move(v[0], v[1]);
         continue;
       }
-      if (v[2] == 2) {
+      if (v[2] == OPPONENT_STONE) {
         record_opponent_move(v[0], v[1]);
         continue;
       }
-      if (v[2] == 3) {
+      if (v[2] == BLOCKED_STONE) {
         place_blocked_stone(v[0], v[1]);
         continue;
       }

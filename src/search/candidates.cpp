@@ -6,6 +6,7 @@
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
 #include "threats/forbidden.h"
+#include "threats/four_threat.h"
 
 namespace zerin {
 
@@ -58,8 +59,8 @@ int general_stage(SearchNode& node) {
       if (c.value_sum[s] > 7 || c.value_sum[o] > 8) strong = true;
       int black = 0, white = 0;
       for (int d = 0; d < 4; ++d) {
-        black += b.dir_shapes[x][y][d].code[0] >= 3;
-        white += b.dir_shapes[x][y][d].code[1] >= 3;
+        black += b.dir_shapes[x][y][d].code[0] >= SHAPE_TWO_OR_MORE;
+        white += b.dir_shapes[x][y][d].code[1] >= SHAPE_TWO_OR_MORE;
       }
       if (black >= 2 || white >= 2) append(list, n, x, y);
     }
@@ -101,7 +102,7 @@ int general_stage(SearchNode& node) {
 int open_four_defence(SearchNode& node, int* phase) {
   Board& b = node.w.board;
   Candidate* list = node.list;
-  const int side = node.side, opp = side ^ 3;
+  const int side = node.side, opp = opponent(side);
   const int n = collect_open_four_points(b, list, opp);
   if (n == 0) return 0;
   int chosen = 0;
@@ -128,60 +129,68 @@ double evaluation_factor(SearchNode& node) {
   if (ev >= 300) return 0.4;
   if (ev >= 200) return 0.6;
   double f = ev >= 100 ? 0.8 : ev <= -500 ? 1.8 : ev <= -300 ? 1.6 : ev <= -200 ? 1.3 : ev <= -100 ? 1.1 : 1.0;
-  const int s = node.side - 1;
+  const int s = player_index(node.side);
   if (node.w.board.room_total[s] <= node.w.board.room_total[1 - s]) f += 0.1;
   return f;
 }
 
+// How strong a threat a stone of side's on (x, y) makes, 0 (none) to 4, from what the
+// stone makes (its value sum), on how many lines it builds, and how many winning cells
+// (five and open-four points) lie around it.
 int threat_class(const Board& b, int x, int y, int side) {
-  const int s = side - 1;
-  const int v = b.cell_summaries[x][y].value_sum[s];
-  if (v < 158) return 0;
-  int d3 = 0;
-  for (int d = 0; d < 4; ++d) d3 += b.dir_shapes[x][y][d].code[s] >= 3;
-  const int u = star_threat_count(b, x, y, side);
-  if (v < 256) {
-    if (d3 <= 1 || u <= 4) return 1;
-    if ((d3 >= 3 && u > 6) || u > 8) return ((d3 >= 3 && u > 10) || (d3 == 4 && u > 8)) ? 4 : 3;
+  const int s = player_index(side);
+  const int value = b.cell_summaries[x][y].value_sum[s];
+  if (value < VALUE_OPEN_THREE) return 0;
+  int lines = 0;  // directions that carry at least an open two
+  for (int d = 0; d < 4; ++d) lines += b.dir_shapes[x][y][d].code[s] >= SHAPE_TWO_OR_MORE;
+  const int winning = star_threat_count(b, x, y, side);
+  if (value < VALUE_FOUR) {
+    if (lines <= 1 || winning <= 4) return 1;
+    if ((lines >= 3 && winning > 6) || winning > 8)
+      return ((lines >= 3 && winning > 10) || (lines == 4 && winning > 8)) ? 4 : 3;
     return 2;
   }
-  if (v < 262 && u <= 2) return 1;
-  if (v < 279 || u <= 2) return 2;
-  return ((d3 == 4 && u > 6) || (d3 >= 3 && u > 8)) ? 4 : 3;
+  if (value < VALUE_FOUR_AND_TWO && winning <= 2) return 1;
+  if (value < VALUE_FOUR_AND_THREE || winning <= 2) return 2;
+  return ((lines == 4 && winning > 6) || (lines >= 3 && winning > 8)) ? 4 : 3;
 }
 
-int value_offset(int x, int y, int cls, SearchNode& node) {
+// The offset (<= 0) added to the value of a weak threat's move: a lone four or three
+// that the opponent answers at once is worth a little less than its static value says,
+// the more so near the edge and with little room, and the less so when the side is
+// ahead anyway (the node's evaluation factor).
+int value_offset(int x, int y, int threat, SearchNode& node) {
   const Board& b = node.w.board;
-  const int s = node.side - 1;
+  const int s = player_index(node.side);
   bool any_four = false, any_three = false;
   for (int d = 0; d < 4; ++d) {
-    const int c = b.dir_shapes[x][y][d].code[s];
-    if (c >= 9) any_four = true;
-    if (c >= 7) any_three = true;
+    const int code = b.dir_shapes[x][y][d].code[s];
+    if (code >= SHAPE_FOUR) any_four = true;
+    if (code >= SHAPE_SPLIT_THREE) any_three = true;
   }
-  int e;
+  int base;
   if (any_four)
-    e = cls == 1 ? -40 : cls == 2 ? -5 : 0;
+    base = threat == 1 ? -40 : threat == 2 ? -5 : 0;
   else if (any_three)
-    e = cls == 1 ? -10 : cls == 2 ? -2 : 0;
+    base = threat == 1 ? -10 : threat == 2 ? -2 : 0;
   else
-    e = 0;
-  const int k = edge_weight(b, x, y);
-  int w = e * k / 40;
-  if (w != 0 && k >= 20) {
-    const int rm = b.cell_summaries[x][y].room_sum[s];
-    if (rm < 18) {
-      w = static_cast<int>(w * 1.1);
-      if (rm < 15) {
-        w = static_cast<int>(w * 1.1);
-        if (rm < 12) w = static_cast<int>(w * 1.3);
+    base = 0;
+  const int weight = edge_weight(b, x, y);
+  int offset = base * weight / 40;
+  if (offset != 0 && weight >= 20) {
+    const int room = b.cell_summaries[x][y].room_sum[s];
+    if (room < 18) {
+      offset = static_cast<int>(offset * 1.1);
+      if (room < 15) {
+        offset = static_cast<int>(offset * 1.1);
+        if (room < 12) offset = static_cast<int>(offset * 1.3);
       }
     }
-    if (rm > 22) w = static_cast<int>(w * 0.9);
+    if (room > 22) offset = static_cast<int>(offset * 0.9);
     if (node.factor == FACTOR_UNSET) node.factor = evaluation_factor(node);
-    w = static_cast<int>(w * node.factor);
+    offset = static_cast<int>(offset * node.factor);
   }
-  return w;
+  return offset;
 }
 
 }  // namespace
@@ -291,6 +300,26 @@ MoveAttributes move_attributes(int x, int y, SearchNode& node) {
   a.offset = value_offset(x, y, a.threat_class, node);
   a.step = node.pv ? (a.threat_class + 1 < 4 ? a.threat_class + 1 : 4) : a.threat_class;
   return a;
+}
+
+namespace {
+
+// The own values of a cell whose move may earn a threat extension: from two twos' worth
+// up to just below a split open three (a three is extended by its threat class already);
+// from a closed three's worth the extension is one step larger.
+constexpr int EXTENSION_LOWEST_VALUE = 8;
+constexpr int EXTENSION_HIGHEST_VALUE = VALUE_OPEN_THREE - 1;
+constexpr int EXTENSION_STRONG_VALUE = 34;
+constexpr int MAX_EXTENSION_STEP = 4;
+
+}  // namespace
+
+int threat_extension(SearchWorker& w, int depth, int side, int own_value, int step) {
+  if (own_value < EXTENSION_LOWEST_VALUE || own_value > EXTENSION_HIGHEST_VALUE) return step;
+  const int r = four_threat_search(w, depth - 1, side, ATTACKER, 0);
+  if (w.abort_flag || r <= 0) return step;
+  const int grown = step + 1 + (own_value >= EXTENSION_STRONG_VALUE ? 1 : 0);
+  return grown < MAX_EXTENSION_STEP ? grown : MAX_EXTENSION_STEP;
 }
 
 }  // namespace zerin

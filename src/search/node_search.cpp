@@ -4,9 +4,7 @@
 
 #include "board/hash_tables.h"
 #include "search/candidates.h"
-#include "threats/collectors.h"
 #include "threats/evaluation.h"
-#include "threats/forbidden.h"
 #include "threats/four_threat.h"
 
 namespace zerin {
@@ -16,12 +14,15 @@ namespace {
 inline uint32_t key_lo(const Board& b) { return static_cast<uint32_t>(b.hash_key); }
 inline uint32_t key_hi(const Board& b) { return static_cast<uint32_t>(b.hash_key >> 32); }
 
-// Shallow null-window nodes stop after enough quiet moves of the later stages.
+// Shallow null-window nodes stop after enough quiet moves of the later stages (the
+// forced-block and defence-only batches count as later than all).
 bool late_move_cut(int tdepth, int phase, int done) {
-  if (tdepth <= 1) return (phase >= 4 && done >= 10) || (phase >= 5 && done >= 7) || (phase >= 6 && done >= 6);
-  if (tdepth == 2) return (phase >= 4 && done >= 11) || (phase >= 6 && done >= 8);
-  if (tdepth == 3) return phase >= 5 && done >= 11;
-  if (tdepth == 4) return phase >= 6 && done >= 12;
+  const bool own_threats = phase >= STAGE_OWN_THREATS, opponent_threats = phase >= STAGE_OPP_THREATS;
+  const bool general = phase >= STAGE_GENERAL;
+  if (tdepth <= 1) return (own_threats && done >= 10) || (opponent_threats && done >= 7) || (general && done >= 6);
+  if (tdepth == 2) return (own_threats && done >= 11) || (general && done >= 8);
+  if (tdepth == 3) return opponent_threats && done >= 11;
+  if (tdepth == 4) return general && done >= 12;
   return false;
 }
 
@@ -85,9 +86,8 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
   SearchNode node(w, depth, alpha, beta, side, ext, false);
   BestMoves best_moves;
   init_best_moves(best_moves);
-  int count = forced_block_move(node);
-  int phase = count > 0 ? STAGE_FORCED_BLOCK : STAGE_TABLE;
-  if (count == 0) {
+  const bool forced = forced_block_move(node) > 0;
+  if (!forced) {
     if (!node.pv) {
       int xs[3] = {-1, -1, -1}, ys[3] = {-1, -1, -1};
       const int r = probe_table(node.tdepth, alpha, beta, side, key_lo(b), key_hi(b), xs, ys, 1);
@@ -95,10 +95,10 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
       best_moves.x[0] = xs[0];
       best_moves.y[0] = ys[0];
     }
-    const int r = four_threat_search(w, depth, side, 0, 0);
+    const int r = four_threat_search(w, depth, side, ATTACKER, 0);
     if (w.abort_flag) return 0;
     if (r > 0) {
-      const int value = depth + r - MAX_CELLS;
+      const int value = depth + r - MAX_CELLS;  // the threat search's level back to this depth
       store_value(w, node.tdepth, value, BOUND_EXACT, side);
       return value;
     }
@@ -114,43 +114,32 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
   int best = NO_VALUE;
   int flag = BOUND_UPPER;
   int done = 0;  // candidates searched so far
+  int deepened_value = 0;
+  CandidateBatches batches(node, forced);
   for (;;) {
-    if (phase == STAGE_TABLE) {
-      count = table_moves(node);
-      if (count == 0 && node.tdepth >= (node.pv ? 6 : 8)) {
-        // Internal iterative deepening: a reduced search leaves moves in the table.
-        const int t = node.pv ? 1 : node.tdepth / 4;
-        const int r = search_node(w, depth - t - 2, alpha, beta, side, ext);
-        if (w.abort_flag) return 0;
-        if (r >= beta && r > DECIDED_BOUND) {
-          store_value(w, node.tdepth, r, BOUND_EXACT, side);
-          return r;
-        }
-        count = table_moves(node);
+    const CandidateBatches::Loaded loaded = batches.load(node.tdepth >= (node.pv ? 6 : 8), [&] {
+      // Internal iterative deepening: a reduced search leaves moves in the table.
+      const int reduction = node.pv ? 1 : node.tdepth / 4;
+      const int r = search_node(w, depth - reduction - 2, alpha, beta, side, ext);
+      if (w.abort_flag) return false;
+      if (r >= beta && r > DECIDED_BOUND) {
+        store_value(w, node.tdepth, r, BOUND_EXACT, side);
+        deepened_value = r;
+        return false;
       }
-      if (count == 0) {
-        phase = STAGE_OWN_DOUBLE;
-        continue;
-      }
-    } else if (phase != STAGE_FORCED_BLOCK) {
-      count = next_batch(node, &phase);
-      if (count == 0) break;
-    }
-    score_batch(node, count);
-    if (phase != STAGE_TABLE) sort_candidates(w, node.list, count);
+      return true;
+    });
+    if (loaded == CandidateBatches::STOPPED) return deepened_value;
+    if (loaded == CandidateBatches::NO_BATCH) break;
 
-    for (int i = 0; i < count; ++i) {
-      const int x = node.list[i].x, y = node.list[i].y;
-      if (node.list[i].score == SKIP_SCORE) break;
+    while (const Candidate* move = batches.next()) {
+      const int x = move->x, y = move->y;
       const MoveAttributes a = move_attributes(x, y, node);
       const int offset = a.offset;
       int step = a.step;
       const int own_value = b.cell_summaries[x][y].value_sum[s];
       place_stone(b, x, y, side);
-      if (node.pv && depth >= (-3 * w.iteration_depth) / 2 && own_value >= 8 && own_value <= 157) {
-        const int r = four_threat_search(w, depth - 1, side, 0, 0);
-        if (!w.abort_flag && r > 0) step = std::min(4, step + 1 + (own_value >= 34 ? 1 : 0));
-      }
+      if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
       int v;
       if (done > 0 && node.pv) {
         v = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
@@ -174,13 +163,11 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
         flag = BOUND_EXACT;
         extend_principal_variation(w, ply, x, y);
       } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&
-                 late_move_cut(node.tdepth, phase, done)) {
+                 late_move_cut(node.tdepth, batches.phase(), done)) {
         goto finish;
       }
       ++done;
     }
-    if (phase >= STAGE_GENERAL) break;  // also ends the forced-block and defence-only batches
-    ++phase;
   }
 
 finish:
@@ -189,7 +176,7 @@ finish:
   w.tried_sum += node.accepted;
   if (node.accepted > 0) return value;
   if (w.game_moves + ply >= b.width * b.height) return 0;  // full board: a draw
-  return std::max(alpha, -(9999998 + depth));
+  return std::max(alpha, -(NO_MOVE_LOSS + depth));
 }
 
 }  // namespace zerin

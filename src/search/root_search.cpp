@@ -72,33 +72,32 @@ void principal_variation_line(const SearchWorker& w, int d) {
 }
 
 void apply_value_limits(int d, int& alpha, int& best) {
-  alpha = std::min(alpha, d + 9999999);
-  if (best != NO_VALUE) best = std::max(std::min(best, d + 9999999), -(d + 9999999));
+  alpha = std::min(alpha, d + ROOT_VALUE_LIMIT);
+  if (best != NO_VALUE) best = std::max(std::min(best, d + ROOT_VALUE_LIMIT), -(d + ROOT_VALUE_LIMIT));
 }
 
 }  // namespace
 
 int search_root(SearchWorker& w, int side) {
   Board& b = w.board;
-  const int d = w.iteration_depth;
+  const int depth = w.iteration_depth;
   const int opp = opponent(side);
   const int s = player_index(side);
   w.clear_principal_variation(0);
   if (!enter_node(w)) return 0;
-  if (const int win = threat_win_check(b, d, side)) return win;
+  if (const int win = threat_win_check(b, depth, side)) return win;
 
-  SearchNode node(w, d, -ROOT_WINDOW, ROOT_WINDOW, side, 0, true);
-  int count = forced_block_move(node);
-  int phase = count > 0 ? STAGE_FORCED_BLOCK : STAGE_TABLE;
-  if (count == 0 && d <= 0) {
-    const int value = evaluate_position(w, d, side);
-    store_value(w, d, value, BOUND_EXACT, side);
+  SearchNode node(w, depth, -ROOT_WINDOW, ROOT_WINDOW, side, 0, true);
+  const bool forced = forced_block_move(node) > 0;
+  if (!forced && depth <= 0) {
+    const int value = evaluate_position(w, depth, side);
+    store_value(w, depth, value, BOUND_EXACT, side);
     return value;
   }
 
   ++w.expanded_count;
   ++w.ply_visits[0];
-  const bool realtime = d >= 8 && w.settings.show_detail != 0;
+  const bool realtime = depth >= 8 && w.settings.show_detail != 0;
   int alpha = -ROOT_WINDOW;
   int best = NO_VALUE;
   int flag = BOUND_UPPER;
@@ -106,29 +105,18 @@ int search_root(SearchWorker& w, int side) {
   int nonlosing = 0;
   BestMoves best_moves;
   init_best_moves(best_moves);
+  CandidateBatches batches(node, forced);
   for (;;) {
-    if (phase == STAGE_TABLE) {
-      count = table_moves(node);
-      if (count == 0 && d >= 6) {
-        // Internal deepening: only the moves it leaves in the table are used.
-        search_node(w, d - 3, alpha, ROOT_WINDOW, side, 0);
-        if (w.abort_flag) return 0;
-        count = table_moves(node);
-      }
-      if (count == 0) {
-        phase = STAGE_OWN_DOUBLE;
-        continue;
-      }
-    } else if (phase != STAGE_FORCED_BLOCK) {
-      count = next_batch(node, &phase);
-      if (count == 0) break;
-    }
-    score_batch(node, count);
-    if (phase != STAGE_TABLE) sort_candidates(w, node.list, count);
+    const CandidateBatches::Loaded loaded = batches.load(depth >= 6, [&] {
+      // Internal deepening: only the moves it leaves in the table are used.
+      search_node(w, depth - 3, alpha, ROOT_WINDOW, side, 0);
+      return !w.abort_flag;
+    });
+    if (loaded == CandidateBatches::STOPPED) return 0;
+    if (loaded == CandidateBatches::NO_BATCH) break;
 
-    for (int i = 0; i < count; ++i) {
-      const int x = node.list[i].x, y = node.list[i].y;
-      if (node.list[i].score == SKIP_SCORE) break;
+    while (const Candidate* move = batches.next()) {
+      const int x = move->x, y = move->y;
       const MoveAttributes a = move_attributes(x, y, node);
       const int offset = a.offset;
       int step = a.step;
@@ -137,9 +125,10 @@ int search_root(SearchWorker& w, int side) {
           log_line("MESSAGE REALTIME BEST %d,%d", x, y);
           log_line("MESSAGE REALTIME REFRESH");
         }
-        if (phase == STAGE_GENERAL) {
-          const bool next_skipped = i + 1 < count && node.list[i + 1].score == SKIP_SCORE;
-          const bool after_next_skipped = i + 2 < count && node.list[i + 2].score == SKIP_SCORE;
+        if (batches.phase() == STAGE_GENERAL) {
+          const int i = batches.index(), count = batches.size();
+          const bool next_skipped = i + 1 < count && batches.skipped(i + 1);
+          const bool after_next_skipped = i + 2 < count && batches.skipped(i + 2);
           const bool last = i == count - 1 || next_skipped;
           if (last || i == count - 2 || after_next_skipped) stage_end_sweep(w, i, last);
         }
@@ -147,16 +136,13 @@ int search_root(SearchWorker& w, int side) {
       }
       const int own_value = b.cell_summaries[x][y].value_sum[s];
       place_stone(b, x, y, side);
-      if (own_value >= 8 && own_value <= 157) {
-        const int r = four_threat_search(w, d - 1, side, 0, 0);
-        if (!w.abort_flag && r > 0) step = std::min(4, step + 1 + (own_value >= 34 ? 1 : 0));
-      }
+      step = threat_extension(w, depth, side, own_value, step);
       int v;
       if (done == 0) {
-        v = offset - search_node(w, d - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+        v = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
       } else {
-        v = offset - search_node(w, d - 1, offset - alpha - 1, offset - alpha, opp, step);
-        if (alpha < v && v < ROOT_WINDOW) v = offset - search_node(w, d - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+        v = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, step);
+        if (alpha < v && v < ROOT_WINDOW) v = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
       }
       remove_stone(b, x, y, side);
       if (realtime) log_line("MESSAGE REALTIME DONE %d,%d", x, y);
@@ -164,7 +150,7 @@ int search_root(SearchWorker& w, int side) {
         // Two completed root moves make the interrupted iteration usable.
         if (done <= 1) return 0;
         w.best_move = {best_moves.x[0], best_moves.y[0]};
-        apply_value_limits(d, alpha, best);
+        apply_value_limits(depth, alpha, best);
         if (best == 0) best = 1;
         if (alpha == 0) alpha = 1;
         return best != NO_VALUE ? best : alpha;
@@ -184,24 +170,22 @@ int search_root(SearchWorker& w, int side) {
         flag = BOUND_EXACT;
         node.alpha = v;
         extend_principal_variation(w, 0, x, y);
-        if (realtime) principal_variation_line(w, d);
+        if (realtime) principal_variation_line(w, depth);
       }
       ++done;
     }
-    if (phase >= STAGE_GENERAL) break;
-    ++phase;
   }
 
   // With no root move searched the cell chosen before the iteration stays.
   if (best_moves.x[0] != -1) w.best_move = {best_moves.x[0], best_moves.y[0]};
   w.sole_candidate = nonlosing == 1 ? 1 : 0;
   if (realtime && best != NO_VALUE && best < -DECIDED_BOUND) losing_sweep(w);
-  store_best(w, d, best != NO_VALUE ? best : alpha, flag, side, best_moves);
+  store_best(w, depth, best != NO_VALUE ? best : alpha, flag, side, best_moves);
   w.tried_sum += node.accepted;
-  apply_value_limits(d, alpha, best);
+  apply_value_limits(depth, alpha, best);
   if (node.accepted > 0) return best != NO_VALUE ? best : alpha;
   if (w.game_moves >= b.width * b.height) return 0;
-  return std::max(alpha, -(9999998 + d));
+  return std::max(alpha, -(NO_MOVE_LOSS + depth));
 }
 
 }  // namespace zerin
