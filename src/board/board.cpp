@@ -4,6 +4,7 @@
 
 #include "board/bookkeeping.h"
 #include "board/patterns.h"
+#include "core/check.h"
 #include "core/rules.h"
 
 namespace zerin {
@@ -37,8 +38,12 @@ inline void run_update(Board& b, int d, int x, int y) {
     update_line(b, d, x, y);
 }
 
+inline bool on_square(const Board& b, int x, int y) { return x >= 0 && x < b.size && y >= 0 && y < b.size; }
+
 template <bool LIGHT>
 void put_stone(Board& b, int x, int y, int who) {
+  expect([&] { return on_square(b, x, y) && who >= BLACK && who <= BLOCKED && b.cells[x][y] == EMPTY; },
+         "a stone goes on an empty cell of the board");
   b.cells[x][y] = who;
   for (int d = 0; d < 4; ++d) {
     b.lines[d][line_word(b, d, x, y)] |= code_bits(who, line_position(d, x, y));
@@ -50,6 +55,11 @@ void put_stone(Board& b, int x, int y, int who) {
 
 template <bool LIGHT>
 void take_stone(Board& b, int x, int y, int who) {
+  expect([&] { return on_square(b, x, y) && b.cells[x][y] == who; }, "a stone comes off the cell that holds it");
+  expect([&] {
+    if (who == BLOCKED) return true;
+    return b.move_count > 0 && b.move_list[b.move_count - 1].x == x && b.move_list[b.move_count - 1].y == y;
+  }, "stones come off in the reverse order of their placing");
   b.cells[x][y] = EMPTY;
   for (int d = 0; d < 4; ++d) {
     b.lines[d][line_word(b, d, x, y)] &= ~code_bits(BLOCKED, line_position(d, x, y));
@@ -116,6 +126,17 @@ void reset_board(Board& b, int width, int height, int rule) {
       for (int y = 0; y < n; ++y)
         if (x >= height || y >= width) place_stone(b, x, y, BLOCKED);
   }
+}
+
+void lift_stone(Board& b, int x, int y, int who) {
+  if (who != BLOCKED) {
+    // Move the stone to the end of the list, keeping the others in their order.
+    int i = b.move_count - 1;
+    while (i > 0 && !(b.move_list[i].x == x && b.move_list[i].y == y)) --i;
+    for (; i < b.move_count - 1; ++i) b.move_list[i] = b.move_list[i + 1];
+    b.move_list[b.move_count - 1] = PlacedStone{x, y};
+  }
+  remove_stone(b, x, y, who);
 }
 
 void place_stone(Board& b, int x, int y, int who) { put_stone<false>(b, x, y, who); }

@@ -71,6 +71,9 @@ void place_stone(Board& b, int x, int y, int who);
 void remove_stone(Board& b, int x, int y, int who);
 void place_stone_light(Board& b, int x, int y, int who);
 void remove_stone_light(Board& b, int x, int y, int who);
+// Takes off a stone that need not be the last one placed (a take-back that names an
+// earlier stone), keeping the move list in placing order.
+void lift_stone(Board& b, int x, int y, int who);
 
 // Index of the single set bit of mask (bits 0..30).
 inline int bit_index(int mask) { return __builtin_ctz(static_cast<unsigned>(mask)); }

@@ -110,7 +110,7 @@ bool take_back(int x, int y) {
     const int who = position.cells[x][y];
     // A blocked cell is not a move of the game, so it cannot be taken back.
     if (who == EMPTY || who == BLOCKED) return false;
-    remove_stone(position, x, y, who);
+    lift_stone(position, x, y, who);
   } else if (!recorded_in_game(x, y)) {
     return false;  // judged by this game's record, not by the previous game's position
   }

@@ -2,6 +2,7 @@
 
 #include "board/hash_tables.h"
 #include "board/patterns.h"
+#include "core/check.h"
 #include "core/rules.h"
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
@@ -208,7 +209,9 @@ SearchNode::SearchNode(SearchWorker& worker, int depth_, int alpha_, int beta_, 
       accepted(0),
       list(worker.lists[ply]),
       cached_eval(NO_VALUE),
-      factor(FACTOR_UNSET) {}
+      factor(FACTOR_UNSET) {
+  expect([&] { return ply >= 0 && ply < MAX_PLIES; }, "a node's ply lies within the per-ply storage");
+}
 
 int forced_block_move(SearchNode& node) {
   const int o = player_index(opponent(node.side));

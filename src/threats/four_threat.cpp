@@ -2,6 +2,7 @@
 
 #include "board/hash_tables.h"
 #include "board/patterns.h"
+#include "core/check.h"
 #include "core/rules.h"
 #include "threats/collectors.h"
 #include "threats/forbidden.h"
@@ -130,6 +131,7 @@ int four_threat_search(ThreatContext& c, int depth, int side, ThreatRole role, i
   if (depth < c.min_remaining_depth) c.min_remaining_depth = depth;
   if ((c.node_count & 1023) == 0 && !search_limit_check(c)) return 0;
   const int index = c.iteration_depth - depth;
+  expect([&] { return index >= 0; }, "the threat search runs below the node that calls it");
   // A threat line can never run deeper than the board has cells; the guard keeps the
   // scratch lists in bounds whatever the caller's depth.
   if (index >= MAX_PLIES - 1) return 0;
