@@ -127,7 +127,8 @@ inline void refresh_cell(Board& b, int d, int x, int y, uint16_t e, DirShape& s)
   }
   for (int p = 0; p < 2; ++p) {
     const int code = packed_code(e, p);
-    if (code != s.code[p]) change_code<LIGHT>(b, d, x, y, p, code, packed_room(e, p), shape_value[code] - shape_value[s.code[p]]);
+    if (code != s.code[p])
+      change_code<LIGHT>(b, d, x, y, p, code, packed_room(e, p), shape_value[code] - shape_value[s.code[p]]);
     // Player 1's fives and open fours are checked under rules 1 and 2 (and any other
     // non-zero rule), player 2's only under the standard rule.
     const bool checked = p == 0 ? b.rule != RULE_FREESTYLE : b.rule == RULE_STANDARD;

@@ -17,6 +17,7 @@ namespace zerin {
 namespace {
 
 constexpr int FULL_WINDOW = WIN_VALUE;
+constexpr int TARGET_LIMIT = 2000;  // targets are taken within +-2000
 constexpr int NARROW_LIST = 32;  // below this many entries the window narrows around the target
 
 struct BalanceEntry {
@@ -110,33 +111,35 @@ void unmake_entry(BalanceRun& run, const BalanceEntry& e) {
 // Distance from the target of the value for the side that made the first move.
 inline int distance(const BalanceRun& run, int v) { return std::abs((run.two ? v : -v) - run.target); }
 
-int search_entry(BalanceRun& run, int d, int i, int n) {
+int search_entry(BalanceRun& run, int depth, int index, int searched) {
   SearchWorker& w = run.w;
   const int searcher = run.two ? run.side : opponent(run.side);
-  if (n >= NARROW_LIST || i == 0) return distance(run, search_node(w, d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
-  const int t = entries[0].score;
-  const int alpha = run.two ? run.target - t : -run.target - t;
-  const int beta = run.two ? run.target + t : t - run.target;
-  int score = distance(run, search_node(w, d, alpha, beta, searcher, 0));
-  if (score == t) score = t + 1;
-  if (score < t) {
-    score = distance(run, search_node(w, d, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
-    if (score == t) score = t + 1;
+  if (searched >= NARROW_LIST || index == 0)
+    return distance(run, search_node(w, depth, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+  const int best = entries[0].score;
+  const int alpha = run.two ? run.target - best : -run.target - best;
+  const int beta = run.two ? run.target + best : best - run.target;
+  int score = distance(run, search_node(w, depth, alpha, beta, searcher, 0));
+  if (score == best) score = best + 1;
+  if (score < best) {
+    score = distance(run, search_node(w, depth, -FULL_WINDOW, FULL_WINDOW, searcher, 0));
+    if (score == best) score = best + 1;
   }
   return score;
 }
 
 void sort_entries(int n) {
-  std::stable_sort(entries, entries + n, [](const BalanceEntry& a, const BalanceEntry& b) { return a.score < b.score; });
+  std::stable_sort(entries, entries + n,
+                   [](const BalanceEntry& a, const BalanceEntry& b) { return a.score < b.score; });
 }
 
-int shrink(int n, int d) {
-  if (n >= NARROW_LIST) {
-    if (d <= 4) return std::min(n, 1024 >> (d - 1));
-    return std::max(31, static_cast<int>(0.6 * n));
+int shrink(int searched, int depth) {
+  if (searched >= NARROW_LIST) {
+    if (depth <= 4) return std::min(searched, 1024 >> (depth - 1));
+    return std::max(31, static_cast<int>(0.6 * searched));
   }
-  if (entries[0].score > 16 || n <= 4) return n;
-  const int next = n > 16 ? n - 3 : n >= 9 ? n - 2 : n - 1;
+  if (entries[0].score > 16 || searched <= 4) return searched;
+  const int next = searched > 16 ? searched - 3 : searched >= 9 ? searched - 2 : searched - 1;
   return next < 5 ? 4 : next;
 }
 
@@ -152,7 +155,8 @@ void balance_line(const BalanceRun& run, const char* label, int depth, int elaps
 }
 
 void run_balance(SearchWorker& w, bool two, int32_t target) {
-  BalanceRun run{w, two, game.count % 2 + 1, std::max(-2000, std::min(2000, static_cast<int>(target))), 0};
+  const int limited = std::max(-TARGET_LIMIT, std::min(TARGET_LIMIT, static_cast<int>(target)));
+  BalanceRun run{w, two, game.count % 2 + 1, limited, 0};
   compute_turn_limit(w);
   w.clear_counters();
   w.decision_start = clock_ms();
@@ -164,14 +168,14 @@ void run_balance(SearchWorker& w, bool two, int32_t target) {
   run.count = two ? collect_move_pairs(run) : collect_single_moves(run);
   sort_entries(run.count);
 
-  int n = run.count;
-  int d = 1;
-  for (; n > 0 && balance_may_start_iteration(w, d); ++d) {
-    w.iteration_depth = d;
+  int searched = run.count;
+  int depth = 1;
+  for (; searched > 0 && balance_may_start_iteration(w, depth); ++depth) {
+    w.iteration_depth = depth;
     bool aborted = false;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < searched; ++i) {
       make_entry(run, entries[i]);
-      const int score = search_entry(run, d, i, n);
+      const int score = search_entry(run, depth, i, searched);
       unmake_entry(run, entries[i]);
       if (w.abort_flag) {
         aborted = true;
@@ -179,19 +183,19 @@ void run_balance(SearchWorker& w, bool two, int32_t target) {
       }
       entries[i].score = score;
       if (score < entries[0].score) std::swap(entries[i], entries[0]);
-      if (n < NARROW_LIST && entries[0].score == 0) break;
+      if (searched < NARROW_LIST && entries[0].score == 0) break;
     }
     if (aborted) break;
-    sort_entries(n);
-    n = shrink(n, d);
-    balance_line(run, "", d, clock_ms() - w.decision_start);
+    sort_entries(searched);
+    searched = shrink(searched, depth);
+    balance_line(run, "", depth, clock_ms() - w.decision_start);
   }
   w.decision_start = clock_ms() - w.decision_start;
-  w.iteration_depth = d - 1;
+  w.iteration_depth = depth - 1;
   decision_memory.last_value = 0;
   if (run.count == 0) {
-    log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm", w.iteration_depth,
-             w.iteration_depth - w.min_remaining_depth, -run.target, w.decision_start,
+    log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm",
+             w.iteration_depth, w.iteration_depth - w.min_remaining_depth, -run.target, w.decision_start,
              static_cast<int>(w.node_count / 1000000));
     return;
   }

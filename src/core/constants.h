@@ -25,6 +25,8 @@ constexpr bool decided(int32_t v) { return v >= DECIDED_BOUND || v <= -DECIDED_B
 
 // Values as shown to the user: a decided value reads as +-10000.
 constexpr int32_t DISPLAY_LIMIT = 10000;
-constexpr int32_t clamp_display(int32_t v) { return v > DISPLAY_LIMIT ? DISPLAY_LIMIT : v < -DISPLAY_LIMIT ? -DISPLAY_LIMIT : v; }
+constexpr int32_t clamp_display(int32_t v) {
+  return v > DISPLAY_LIMIT ? DISPLAY_LIMIT : v < -DISPLAY_LIMIT ? -DISPLAY_LIMIT : v;
+}
 
 }  // namespace zerin

@@ -134,32 +134,33 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
 
     while (const Candidate* move = batches.next()) {
       const int x = move->x, y = move->y;
-      const MoveAttributes a = move_attributes(x, y, node);
-      const int offset = a.offset;
-      int step = a.step;
+      const MoveAttributes attributes = move_attributes(x, y, node);
+      const int offset = attributes.offset;
+      int step = attributes.step;
       const int own_value = b.cell_summaries[x][y].value_sum[s];
       place_stone(b, x, y, side);
       if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
-      int v;
+      int value;
       if (done > 0 && node.pv) {
-        v = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
-        if (alpha < v && v < beta) v = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
+        value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
+        if (alpha < value && value < beta)
+          value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
       } else {
-        v = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
+        value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
       }
       remove_stone(b, x, y, side);
       if (w.abort_flag) return 0;
 
-      if (v > best) best = v;
-      insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
-      if (v >= beta) {
-        store_best(w, node.tdepth, v, BOUND_LOWER, side, best_moves);
+      if (value > best) best = value;
+      insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
+      if (value >= beta) {
+        store_best(w, node.tdepth, value, BOUND_LOWER, side, best_moves);
         w.tried_sum += done + 1;
-        return v;
+        return value;
       }
-      if (v > alpha) {
-        alpha = v;
-        node.alpha = v;
+      if (value > alpha) {
+        alpha = value;
+        node.alpha = value;
         flag = BOUND_EXACT;
         extend_principal_variation(w, ply, x, y);
       } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&

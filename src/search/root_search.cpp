@@ -117,9 +117,9 @@ int search_root(SearchWorker& w, int side) {
 
     while (const Candidate* move = batches.next()) {
       const int x = move->x, y = move->y;
-      const MoveAttributes a = move_attributes(x, y, node);
-      const int offset = a.offset;
-      int step = a.step;
+      const MoveAttributes attributes = move_attributes(x, y, node);
+      const int offset = attributes.offset;
+      int step = attributes.step;
       if (realtime) {
         if (best_moves.x[0] == -1) {
           log_line("MESSAGE REALTIME BEST %d,%d", x, y);
@@ -137,12 +137,13 @@ int search_root(SearchWorker& w, int side) {
       const int own_value = b.cell_summaries[x][y].value_sum[s];
       place_stone(b, x, y, side);
       step = threat_extension(w, depth, side, own_value, step);
-      int v;
+      int value;
       if (done == 0) {
-        v = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+        value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
       } else {
-        v = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, step);
-        if (alpha < v && v < ROOT_WINDOW) v = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+        value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, step);
+        if (alpha < value && value < ROOT_WINDOW)
+          value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
       }
       remove_stone(b, x, y, side);
       if (realtime) log_line("MESSAGE REALTIME DONE %d,%d", x, y);
@@ -156,19 +157,19 @@ int search_root(SearchWorker& w, int side) {
         return best != NO_VALUE ? best : alpha;
       }
       if (realtime) {
-        if (v > best) {
+        if (value > best) {
           log_line("MESSAGE REALTIME BEST %d,%d", x, y);
-          log_line("MESSAGE REALTIME VAL %d", clamp_display(v));
+          log_line("MESSAGE REALTIME VAL %d", clamp_display(value));
         }
-        if (v < -DECIDED_BOUND) log_line("MESSAGE REALTIME LOSE %d,%d", x, y);
+        if (value < -DECIDED_BOUND) log_line("MESSAGE REALTIME LOSE %d,%d", x, y);
       }
-      if (v > -DECIDED_BOUND) ++nonlosing;
-      if (v > best) best = v;
-      insert_best_move(best_moves, x, y, decided(v) ? v : std::max(alpha, v));
-      if (v > alpha) {
-        alpha = v;
+      if (value > -DECIDED_BOUND) ++nonlosing;
+      if (value > best) best = value;
+      insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
+      if (value > alpha) {
+        alpha = value;
         flag = BOUND_EXACT;
-        node.alpha = v;
+        node.alpha = value;
         extend_principal_variation(w, 0, x, y);
         if (realtime) principal_variation_line(w, depth);
       }

@@ -51,11 +51,11 @@ int collect_plain_threat_points(const Board& b, Candidate* list, int player) {
   });
 }
 
-int defence_points(Board& b, Candidate* list, int a, int x, int y) {
+int defence_points(Board& b, Candidate* list, int attacker, int x, int y) {
   int d = 0;
-  while (d < 3 && b.dir_shapes[x][y][d].code[a - 1] != SHAPE_OPEN_FOUR) ++d;
+  while (d < 3 && b.dir_shapes[x][y][d].code[attacker - 1] != SHAPE_OPEN_FOUR) ++d;
   int dx = DIR_DX[d], dy = DIR_DY[d];
-  auto holds = [&b, a](int cx, int cy) { return holds_stone(b, cx, cy, a); };
+  auto holds = [&b, attacker](int cx, int cy) { return holds_stone(b, cx, cy, attacker); };
   auto write = [list](int i, int cx, int cy) {
     list[i].x = static_cast<int16_t>(cx);
     list[i].y = static_cast<int16_t>(cy);
@@ -78,7 +78,8 @@ int defence_points(Board& b, Candidate* list, int a, int x, int y) {
     dy = -dy;
   }
   const int fx = x + 4 * dx, fy = y + 4 * dy;
-  if (b.dir_shapes[fx][fy][d].code[a - 1] == SHAPE_OPEN_FOUR && !(b.rule == RULE_RENJU && a == BLACK && is_forbidden(b, fx, fy)))
+  const bool open_four_end = b.dir_shapes[fx][fy][d].code[attacker - 1] == SHAPE_OPEN_FOUR;
+  if (open_four_end && !(b.rule == RULE_RENJU && attacker == BLACK && is_forbidden(b, fx, fy)))
     return 0;  // the far end is an open-four point of its own
   write(0, fx, fy);
   write(1, x - dx, y - dy);

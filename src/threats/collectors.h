@@ -19,9 +19,9 @@ int collect_double_threat_points(const Board& b, Candidate* list, int player);
 // Four or three points that are not double-threat points.
 int collect_plain_threat_points(const Board& b, Candidate* list, int player);
 
-// For an open-four point (x, y) of player a: the two further cells that stop the open
+// For an open-four point (x, y) of the attacker: the two further cells that stop the open
 // three, written to list[0] and list[1]; returns 2, or 0 when none are needed.
-int defence_points(Board& b, Candidate* list, int a, int x, int y);
+int defence_points(Board& b, Candidate* list, int attacker, int x, int y);
 
 // Five points and open-four points of player among the 33 cells of the star of (x, y),
 // leaving out cells marked in excluded_rows (bit y of word x) when it is given.

@@ -48,10 +48,10 @@ struct ThreatContext {
   uint64_t evaluation_stamps[MAX_CELLS] = {};
   uint64_t evaluation_counter = 0;
 
-  // The scratch list for the remaining depth a of the current iteration (the last list
+  // The scratch list for a remaining depth of the current iteration (the last list
   // stands in for any deeper index).
-  Candidate* scratch_list(int a) {
-    const int index = iteration_depth - a;
+  Candidate* scratch_list(int depth) {
+    const int index = iteration_depth - depth;
     return lists[index < MAX_PLIES ? index : MAX_PLIES - 1];
   }
 };

@@ -33,7 +33,7 @@ int32_t winning_directions(const Board& b, int p) {
 
 }  // namespace
 
-int evaluate_position(ThreatContext& c, int a, int side) {
+int evaluate_position(ThreatContext& c, int depth, int side) {
   Board& b = c.board;
   const int opp = opponent(side);
   const int s = player_index(side), o = player_index(opp);
@@ -41,7 +41,7 @@ int evaluate_position(ThreatContext& c, int a, int side) {
   int32_t forbidden_rows[MAX_SIDE] = {};
   int value = b.eval_total[s] - b.eval_total[o];
   ++c.evaluation_counter;
-  Candidate* list = c.scratch_list(a);
+  Candidate* list = c.scratch_list(depth);
 
   // The side's own four and three points.
   int n = collect_four_points(b, list, side);

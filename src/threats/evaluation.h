@@ -5,8 +5,8 @@
 
 namespace zerin {
 
-// Value of c.board for side; a (the caller's remaining depth) selects the scratch list
-// of ply iteration_depth - a.
-int evaluate_position(ThreatContext& c, int a, int side);
+// Value of c.board for side; depth (the caller's remaining depth) selects the scratch
+// list of ply iteration_depth - depth.
+int evaluate_position(ThreatContext& c, int depth, int side);
 
 }  // namespace zerin

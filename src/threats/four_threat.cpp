@@ -84,7 +84,8 @@ int attacker_node(ThreatContext& c, int depth, int side, int ply, int level, Can
     int strong_lines = 0;
     for (int d = 0; d < 4; ++d) strong_lines += b.dir_shapes[x][y][d].code[o] >= SHAPE_TWO_OR_MORE;
     if ((own < VALUE_FOUR_AND_TWO && strong_lines < 2 && other < DEFENDER_CELL_VALUE) ||
-        (b.rule == RULE_RENJU && side == BLACK && is_forbidden(b, x, y)) || (threats <= 2 && own < VALUE_FOUR_AND_THREE)) {
+        (b.rule == RULE_RENJU && side == BLACK && is_forbidden(b, x, y)) ||
+        (threats <= 2 && own < VALUE_FOUR_AND_THREE)) {
       list[i].score = SKIP_SCORE;
       continue;
     }
