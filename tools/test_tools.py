@@ -8,6 +8,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
 from selfplay import five_points, judge, run_lengths  # noqa: E402
 from soak import schedule  # noqa: E402
@@ -18,6 +19,25 @@ def grid_with(height, width, stones):
     for (x, y), colour in stones.items():
         grid[x][y] = colour
     return grid
+
+
+class LayerCheck(unittest.TestCase):
+    def test_only_includes_reaching_up_are_listed(self):
+        import tempfile
+        with tempfile.TemporaryDirectory() as src:
+            files = {
+                "core/a.h": '#include "core/b.h"\n',
+                "board/board.h": '#include "core/a.h"\n#include <vector>\n',
+                "threats/t.cpp": '#include "board/board.h"\n  # include "search/worker.h"\n',
+                "protocol/p.cpp": '#include "control/game.h"\n#include "threats/t.h"\n',
+            }
+            for name, text in files.items():
+                os.makedirs(os.path.join(src, os.path.dirname(name)), exist_ok=True)
+                with open(os.path.join(src, name), "w") as f:
+                    f.write(text)
+            found = crossings(src)
+        self.assertEqual(len(found), 1)
+        self.assertTrue(found[0].startswith("threats/t.cpp:2: threats includes"), found[0])
 
 
 class Adjudication(unittest.TestCase):
