@@ -22,33 +22,38 @@ namespace {
 // side when a request is posted or taken. running_lock is held by the search thread for
 // the whole run of a driver, and is taken before the request is acknowledged, so a
 // stop_search issued after request_search always waits for that run.
-std::mutex request_lock;
-std::condition_variable request_signal;
-std::mutex running_lock;
-bool request_pending = false;
-SearchRequest request_code = REQUEST_THINK;  // the pending request's driver
-int32_t request_target = 0;                  // and its balance target
-Relaxed<int32_t> ready_flag{0};
+struct Handover {
+  std::mutex request_lock;
+  std::condition_variable request_signal;
+  std::mutex running_lock;
+  bool request_pending = false;
+  SearchRequest request_code = REQUEST_THINK;  // the pending request's driver
+  int32_t request_target = 0;                  // and its balance target
+  Relaxed<int32_t> ready_flag{0};
+  // The idle thread faults table pages in only once the first command has been carried
+  // out: when that command (or one soon after it) sets max_memory or hash_size, the
+  // block mapped at start-up is never brought in at all. Guarded by request_lock.
+  bool idle_allowed = false;
+  Relaxed<int32_t> idle_allowed_seen{0};  // the same, readable without the lock
+};
+Handover handover;
 
 // Work that must not touch search state while a driver runs is deferred to the end of
 // that run. search_active is true from request_search until the driver has returned.
-std::mutex deferred_lock;
-bool search_active = false;
-bool pending_hash_clear = false;
-bool pending_show_forbidden = false;
-
-// The idle thread faults table pages in only once the first command has been carried
-// out: when that command (or one soon after it) sets max_memory or hash_size, the block
-// mapped at start-up is never brought in at all. Guarded by request_lock.
-bool idle_allowed = false;
-Relaxed<int32_t> idle_allowed_seen{0};  // the same, readable without the lock
+struct DeferredWork {
+  std::mutex lock;
+  bool search_active = false;
+  bool hash_clear = false;
+  bool show_forbidden = false;
+};
+DeferredWork deferred;
 
 void run_pending_work() {
-  std::lock_guard<std::mutex> guard(deferred_lock);
-  search_active = false;
-  if (pending_hash_clear) clear_hash_tables();
-  if (pending_show_forbidden) show_forbidden(main_worker);
-  pending_hash_clear = pending_show_forbidden = false;
+  std::lock_guard<std::mutex> guard(deferred.lock);
+  deferred.search_active = false;
+  if (deferred.hash_clear) clear_hash_tables();
+  if (deferred.show_forbidden) show_forbidden(main_worker);
+  deferred.hash_clear = deferred.show_forbidden = false;
 }
 
 // Idle work: faulting in fresh hash-table pages, a stretch at a time, so that requests
@@ -59,39 +64,39 @@ void run_pending_work() {
 // the next search, so its pages are left alone: faulting them in would only take memory
 // a limit may have just forbidden.
 bool idle_step() {
-  std::lock_guard<std::mutex> guard(deferred_lock);
+  std::lock_guard<std::mutex> guard(deferred.lock);
   if (wanted_hash_buckets() != requested_buckets) return false;
   return prefault_hash_tables_step();
 }
 
 void search_thread_main() {
-  std::unique_lock<std::mutex> lock(request_lock);
+  std::unique_lock<std::mutex> lock(handover.request_lock);
   // The tables of the size asked for so far are mapped now and faulted in while idle
   // (once commands have begun), so that the first decision does not pay for it.
   {
-    std::lock_guard<std::mutex> guard(deferred_lock);
+    std::lock_guard<std::mutex> guard(deferred.lock);
     take_requested_hash_size();
     resize_hash_tables();
   }
-  ready_flag = 1;
+  handover.ready_flag = 1;
   bool idle_work = true;
   for (;;) {
-    while (!request_pending) {
-      if (!idle_work || !idle_allowed) {
-        request_signal.wait(lock);
+    while (!handover.request_pending) {
+      if (!idle_work || !handover.idle_allowed) {
+        handover.request_signal.wait(lock);
         continue;
       }
       lock.unlock();
       idle_work = idle_step();
       lock.lock();
     }
-    running_lock.lock();
+    handover.running_lock.lock();
     // The request is read while the command thread still waits in request_search, so
     // the next command cannot overwrite it first.
-    const SearchRequest code = request_code;
-    const int32_t target = request_target;
-    request_pending = false;
-    request_signal.notify_all();
+    const SearchRequest code = handover.request_code;
+    const int32_t target = handover.request_target;
+    handover.request_pending = false;
+    handover.request_signal.notify_all();
     lock.unlock();
     switch (code) {
       case REQUEST_BALANCE_ONE: balance_one(main_worker, target); break;
@@ -99,7 +104,7 @@ void search_thread_main() {
       default: think(main_worker); break;
     }
     run_pending_work();
-    running_lock.unlock();
+    handover.running_lock.unlock();
     idle_work = true;  // a resize during the run leaves a fresh block to fault in
     lock.lock();
   }
@@ -108,31 +113,31 @@ void search_thread_main() {
 }  // namespace
 
 void start_search_thread() {
-  ready_flag = 0;
+  handover.ready_flag = 0;
   std::thread(search_thread_main).detach();
-  while (ready_flag == 0) std::this_thread::yield();
+  while (handover.ready_flag == 0) std::this_thread::yield();
 }
 
 void allow_idle_work() {
-  if (idle_allowed_seen) return;
-  std::lock_guard<std::mutex> guard(request_lock);
-  idle_allowed = true;
-  idle_allowed_seen = 1;
-  request_signal.notify_all();
+  if (handover.idle_allowed_seen) return;
+  std::lock_guard<std::mutex> guard(handover.request_lock);
+  handover.idle_allowed = true;
+  handover.idle_allowed_seen = 1;
+  handover.request_signal.notify_all();
 }
 
 void request_search(SearchRequest code, int32_t target) {
   stop_flag = 0;
   {
-    std::lock_guard<std::mutex> guard(deferred_lock);
-    search_active = true;
+    std::lock_guard<std::mutex> guard(deferred.lock);
+    deferred.search_active = true;
   }
-  std::unique_lock<std::mutex> lock(request_lock);
-  request_code = code;
-  request_target = target;
-  request_pending = true;
-  request_signal.notify_all();
-  request_signal.wait(lock, [] { return !request_pending; });
+  std::unique_lock<std::mutex> lock(handover.request_lock);
+  handover.request_code = code;
+  handover.request_target = target;
+  handover.request_pending = true;
+  handover.request_signal.notify_all();
+  handover.request_signal.wait(lock, [] { return !handover.request_pending; });
 }
 
 void stop_search() {
@@ -141,27 +146,27 @@ void stop_search() {
 }
 
 void wait_for_search() {
-  running_lock.lock();
-  running_lock.unlock();
+  handover.running_lock.lock();
+  handover.running_lock.unlock();
 }
 
 void prepare_tables_for_game() {
-  std::lock_guard<std::mutex> guard(deferred_lock);
+  std::lock_guard<std::mutex> guard(deferred.lock);
   prepare_hash_tables();
 }
 
 void run_or_defer_hash_clear() {
-  std::lock_guard<std::mutex> guard(deferred_lock);
-  if (search_active)
-    pending_hash_clear = true;
+  std::lock_guard<std::mutex> guard(deferred.lock);
+  if (deferred.search_active)
+    deferred.hash_clear = true;
   else
     clear_hash_tables();
 }
 
 void run_or_defer_show_forbidden() {
-  std::lock_guard<std::mutex> guard(deferred_lock);
-  if (search_active)
-    pending_show_forbidden = true;
+  std::lock_guard<std::mutex> guard(deferred.lock);
+  if (deferred.search_active)
+    deferred.show_forbidden = true;
   else
     show_forbidden(main_worker);
 }
