@@ -17,7 +17,7 @@ int32_t threat_allocated = 0;
 int32_t requested_buckets = 524288;
 TransBucket* trans_table[2] = {nullptr, nullptr};
 ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};
-bool hash_tables_clean = false;
+Relaxed<bool> hash_tables_clean{false};
 
 namespace {
 
@@ -101,6 +101,62 @@ uint64_t check_word(const TransEntry& e) {
   return ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound;
 }
 
+// Every field of the tables is read and written with relaxed atomic accesses: helper
+// threads probe and store while the search thread does, without locks. A read may mix
+// two writes; the lock words catch that, since each is the key XOR a check of the very
+// values it was made from (for the transposition table upper, lower, depth and bound;
+// for the threat table the value), so a mixed entry no longer matches its key. Fields
+// the check does not cover (moves, ages) only steer move order and replacement.
+template <typename T>
+inline T load_relaxed(const T& field) {
+  return __atomic_load_n(&field, __ATOMIC_RELAXED);
+}
+
+template <typename T>
+inline void store_relaxed(T& field, T value) {
+  __atomic_store_n(&field, value, __ATOMIC_RELAXED);
+}
+
+// The fields the lock covers, and the lock: enough to tell whether the entry matches.
+TransEntry read_checked_fields(const TransEntry& slot) {
+  TransEntry e;
+  e.lock_lo = load_relaxed(slot.lock_lo);
+  e.lock_hi = load_relaxed(slot.lock_hi);
+  e.upper = load_relaxed(slot.upper);
+  e.lower = load_relaxed(slot.lower);
+  e.depth = load_relaxed(slot.depth);
+  e.bound = load_relaxed(slot.bound);
+  return e;
+}
+
+TransEntry read_entry(const TransEntry& slot) {
+  TransEntry e = read_checked_fields(slot);
+  e.generation = load_relaxed(slot.generation);
+  e.move_count = load_relaxed(slot.move_count);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 2; ++j) e.moves[i][j] = load_relaxed(slot.moves[i][j]);
+  return e;
+}
+
+void write_entry(TransEntry& slot, const TransEntry& e) {
+  store_relaxed(slot.lock_lo, e.lock_lo);
+  store_relaxed(slot.lock_hi, e.lock_hi);
+  store_relaxed(slot.upper, e.upper);
+  store_relaxed(slot.lower, e.lower);
+  store_relaxed(slot.depth, e.depth);
+  store_relaxed(slot.generation, e.generation);
+  store_relaxed(slot.bound, e.bound);
+  store_relaxed(slot.move_count, e.move_count);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 2; ++j) store_relaxed(slot.moves[i][j], e.moves[i][j]);
+}
+
+// After a store the tables no longer hold zeros only; written once, so that threads
+// storing at once do not all keep writing the same word.
+inline void mark_tables_used() {
+  if (hash_tables_clean) hash_tables_clean = false;
+}
+
 bool entry_matches(const TransEntry& e, uint64_t key) {
   const uint64_t lock = static_cast<uint64_t>(e.lock_hi) << 32 | e.lock_lo;
   return (lock ^ check_word(e)) == key;
@@ -116,11 +172,11 @@ TransBucket& bucket_of(int side, uint32_t key_lo) {
   return trans_table[side - 1][key_lo & static_cast<uint32_t>(trans_allocated - 1)];
 }
 
-void deliver_moves(const TransEntry& e, int* first_bytes, int* second_bytes, int wanted) {
+void deliver_moves(const TransEntry& slot, int* first_bytes, int* second_bytes, int wanted) {
   const int n = std::min(std::max(wanted, 1), 3);
   for (int i = 0; i < n; ++i) {
-    first_bytes[i] = e.moves[i][0];
-    second_bytes[i] = e.moves[i][1];
+    first_bytes[i] = load_relaxed(slot.moves[i][0]);
+    second_bytes[i] = load_relaxed(slot.moves[i][1]);
   }
 }
 
@@ -265,7 +321,8 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
                 int* first_bytes, int* second_bytes, int wanted) {
   const uint64_t key = static_cast<uint64_t>(key_hi) << 32 | key_lo;
   TransBucket& bucket = bucket_of(side, key_lo);
-  for (const TransEntry& e : bucket.entries) {
+  for (const TransEntry& slot : bucket.entries) {
+    const TransEntry e = read_checked_fields(slot);
     if (!entry_matches(e, key)) continue;
     const bool upper_mate = decided(e.upper);
     const bool lower_mate = decided(e.lower);
@@ -273,18 +330,18 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
     const int32_t lower = from_stored(e.lower, depth);
     const bool deep_enough = e.depth >= depth;
     if (e.upper == e.lower && e.bound == BOUND_EXACT && (upper_mate || deep_enough)) {
-      deliver_moves(e, first_bytes, second_bytes, wanted);
+      deliver_moves(slot, first_bytes, second_bytes, wanted);
       return upper;
     }
     if ((e.bound & BOUND_UPPER) && upper <= alpha && (upper_mate || deep_enough)) {
-      deliver_moves(e, first_bytes, second_bytes, wanted);
+      deliver_moves(slot, first_bytes, second_bytes, wanted);
       return upper;
     }
     if ((e.bound & BOUND_LOWER) && lower >= beta && (lower_mate || deep_enough)) {
-      deliver_moves(e, first_bytes, second_bytes, wanted);
+      deliver_moves(slot, first_bytes, second_bytes, wanted);
       return lower;
     }
-    if (deep_enough || (upper_mate && lower_mate)) deliver_moves(e, first_bytes, second_bytes, wanted);
+    if (deep_enough || (upper_mate && lower_mate)) deliver_moves(slot, first_bytes, second_bytes, wanted);
     return HASH_MISS;
   }
   return HASH_MISS;
@@ -293,35 +350,45 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
 void store_table(uint64_t key, int generation, int depth, int value, int bound, int side, int m1a, int m1b,
                  int m2a, int m2b, int m3a, int m3b) {
   const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
-  hash_tables_clean = false;
+  mark_tables_used();
   const int g = generation;
   TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
-  TransEntry* victim = &bucket.entries[0];
-  TransEntry* target = nullptr;
-  for (TransEntry& e : bucket.entries) {
+  TransEntry entries[4];
+  int victim = 0;
+  int target = -1;
+  for (int i = 0; i < 4; ++i) {
+    TransEntry& e = entries[i];
+    e = read_entry(bucket.entries[i]);
     if (e.bound == 0) {
-      target = &e;
+      target = i;
       break;
     }
     if (entry_matches(e, key)) {
       e.generation = static_cast<int16_t>(g);
-      if (e.depth > depth) return;
+      if (e.depth > depth) {
+        store_relaxed(bucket.entries[i].generation, e.generation);
+        return;
+      }
       merge_into(e, key, depth, to_stored(value, depth), bound, moves);
+      write_entry(bucket.entries[i], e);
       return;
     }
     // Left from two or more moves ago (or from a position taken back): free to reuse.
     if (std::abs(e.generation - g) > 1) {
-      target = &e;
+      target = i;
       break;
     }
     // Entries of the current move and exact entries are worth keeping; among equals the
     // shallower one goes.
-    const int score = (victim->generation == g ? 2 : 0) -
-                      (e.generation == g || e.bound == 3 ? 2 : 0) + (e.depth < victim->depth ? 1 : 0);
-    if (score > 0) victim = &e;
+    const TransEntry& v = entries[victim];
+    const int score = (v.generation == g ? 2 : 0) - (e.generation == g || e.bound == BOUND_EXACT ? 2 : 0) +
+                      (e.depth < v.depth ? 1 : 0);
+    if (score > 0) victim = i;
   }
-  if (target == nullptr) target = victim;
-  write_new_entry(*target, key, depth, to_stored(value, depth), bound, g, moves);
+  if (target < 0) target = victim;
+  TransEntry fresh;
+  write_new_entry(fresh, key, depth, to_stored(value, depth), bound, g, moves);
+  write_entry(bucket.entries[target], fresh);
 }
 
 namespace {
@@ -334,9 +401,9 @@ inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
 
 // The lock is the key XOR the value (and the value's sign word), so an entry matches
 // only together with the value its lock was made from: a torn or foreign entry misses.
-inline bool threat_entry_matches(const ThreatEntry& e, uint64_t key) {
-  return (e.lock_lo ^ static_cast<uint32_t>(e.value)) == static_cast<uint32_t>(key) &&
-         (e.lock_hi ^ sign_word(e.value)) == static_cast<uint32_t>(key >> 32);
+inline bool threat_entry_matches(uint32_t lock_lo, uint32_t lock_hi, int32_t value, uint64_t key) {
+  return (lock_lo ^ static_cast<uint32_t>(value)) == static_cast<uint32_t>(key) &&
+         (lock_hi ^ sign_word(value)) == static_cast<uint32_t>(key >> 32);
 }
 
 }  // namespace
@@ -344,8 +411,9 @@ inline bool threat_entry_matches(const ThreatEntry& e, uint64_t key) {
 int threat_probe(int kind, int h, int player, uint64_t key) {
   const ThreatBucket& bucket = threat_bucket(kind, player, key);
   for (const ThreatEntry& e : bucket.entries) {
-    if (!threat_entry_matches(e, key)) continue;
-    return from_stored(e.value, h);
+    const int32_t value = load_relaxed(e.value);
+    if (!threat_entry_matches(load_relaxed(e.lock_lo), load_relaxed(e.lock_hi), value, key)) continue;
+    return from_stored(value, h);
   }
   return HASH_MISS;
 }
@@ -353,19 +421,20 @@ int threat_probe(int kind, int h, int player, uint64_t key) {
 void threat_store(uint64_t key, int generation, int value, int h, int kind, int player) {
   const int v = to_stored(value, h);
   const int g = generation & 0xFFFF;
-  hash_tables_clean = false;
+  mark_tables_used();
   ThreatBucket& bucket = threat_bucket(kind, player, key);
   const ThreatEntry& first = bucket.entries[0];
-  const int age = first.generation - g;
+  const uint32_t first_lo = load_relaxed(first.lock_lo), first_hi = load_relaxed(first.lock_hi);
+  const int age = load_relaxed(first.generation) - g;
   // An entry stored nearer the threat root during this or the previous move survives.
-  const bool keep_first = !threat_entry_matches(first, key) && !(first.lock_lo == 0 && first.lock_hi == 0) &&
-                          first.level > h && age >= -1 && age <= 1;
+  const bool keep_first = !threat_entry_matches(first_lo, first_hi, load_relaxed(first.value), key) &&
+                          !(first_lo == 0 && first_hi == 0) && load_relaxed(first.level) > h && age >= -1 && age <= 1;
   ThreatEntry& e = bucket.entries[keep_first ? 1 : 0];
-  e.lock_lo = static_cast<uint32_t>(key) ^ static_cast<uint32_t>(v);
-  e.lock_hi = static_cast<uint32_t>(key >> 32) ^ sign_word(v);
-  e.value = v;
-  e.level = static_cast<int16_t>(h);
-  e.generation = static_cast<int16_t>(g);
+  store_relaxed(e.lock_lo, static_cast<uint32_t>(key) ^ static_cast<uint32_t>(v));
+  store_relaxed(e.lock_hi, static_cast<uint32_t>(key >> 32) ^ sign_word(v));
+  store_relaxed(e.value, v);
+  store_relaxed(e.level, static_cast<int16_t>(h));
+  store_relaxed(e.generation, static_cast<int16_t>(g));
 }
 
 }  // namespace zerin

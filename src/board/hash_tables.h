@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/constants.h"
+#include "core/relaxed.h"
 
 namespace zerin {
 
@@ -74,7 +75,7 @@ bool prefault_hash_tables_step();
 void ready_hash_tables();
 // True while every table holds zeros: after an allocation or a clear, until the next
 // store (store_table and the four-threat search's store reset it).
-extern bool hash_tables_clean;
+extern Relaxed<bool> hash_tables_clean;
 
 // Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
 inline int32_t wrapping_add(int32_t a, int32_t b) {

@@ -4,6 +4,7 @@
 
 #include "board/hash_tables.h"
 #include "control/game.h"
+#include "control/helpers.h"
 #include "core/clock.h"
 #include "core/output.h"
 #include "core/settings.h"
@@ -49,7 +50,7 @@ bool may_start_iteration(const SearchWorker& w, int d, bool time_rule_applies, b
       budget_step = false;
     }
   }
-  if (budget_step && max_node != -1 && max_node < 1000000000 && (w.node_count / 1024) * 4 >= max_node)
+  if (budget_step && max_node != -1 && max_node < 1000000000 && (w.decision_nodes() / 1024) * 4 >= max_node)
     return false;
   return d <= settings.max_depth;
 }
@@ -71,15 +72,19 @@ bool think_may_start_iteration(const SearchWorker& w, int d, bool ample_time) {
 
 bool balance_may_start_iteration(const SearchWorker& w, int d) { return may_start_iteration(w, d, true, false, 2); }
 
-int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory) {
-  if (max_memory <= 0 || FIXED_FOOTPRINT + table_bytes(hash_size) <= max_memory) return hash_size;
+int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory, int64_t other_bytes) {
+  const int64_t fixed = FIXED_FOOTPRINT + other_bytes;
+  if (max_memory <= 0 || fixed + table_bytes(hash_size) <= max_memory) return hash_size;
   int32_t buckets = 1;
   // hash_size itself does not fit, so neither does any power of two above it.
-  while (buckets < (1 << 30) && FIXED_FOOTPRINT + table_bytes(int64_t{buckets} * 2) <= max_memory) buckets *= 2;
+  while (buckets < (1 << 30) && fixed + table_bytes(int64_t{buckets} * 2) <= max_memory) buckets *= 2;
   return buckets;
 }
 
-int32_t wanted_hash_buckets() { return hash_buckets_within(settings.hash_size, settings.max_memory); }
+int32_t wanted_hash_buckets() {
+  const int64_t helpers = std::max<int32_t>(settings.thread_num, 1) - 1;
+  return hash_buckets_within(settings.hash_size, settings.max_memory, helpers * helper_bytes());
+}
 
 void take_requested_hash_size() { take_hash_size(wanted_hash_buckets()); }
 

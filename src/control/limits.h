@@ -19,9 +19,9 @@ bool balance_may_start_iteration(const SearchWorker& w, int d);
 // and the C++ runtime. Measured peaks without tables stay near 11 MiB on Linux.
 constexpr int64_t FIXED_FOOTPRINT = int64_t{24} << 20;
 // The bucket count the tables take: hash_size, or, when tables of that size would not
-// fit next to FIXED_FOOTPRINT within max_memory bytes (0 or less: no limit), the largest
-// power of two that fits (at least 1).
-int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory);
+// fit next to FIXED_FOOTPRINT and other_bytes (the helper threads') within max_memory
+// bytes (0 or less: no limit), the largest power of two that fits (at least 1).
+int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory, int64_t other_bytes = 0);
 // hash_buckets_within for the current settings.
 int32_t wanted_hash_buckets();
 void apply_hash_size();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "control/game.h"
+#include "control/helpers.h"
 #include "control/limits.h"
 #include "core/output.h"
 #include "core/settings.h"
@@ -32,7 +33,7 @@ void copy_principal_variation(const SearchWorker& w) {
 void detail_line(const SearchWorker& w, int d, int value, bool aborted) {
   log_line("MESSAGE DETAIL DEPTH:%d-%d%s VAL:%d TIME:%dms NODE:%dm [%d,%c]", d, d - w.min_remaining_depth,
            aborted ? "*" : "", clamp_display(value), clock_ms() - w.decision_start,
-           static_cast<int>(w.node_count / 1000000), game.height - w.best_move.x, 'A' + w.best_move.y);
+           static_cast<int>(w.decision_nodes() / 1000000), game.height - w.best_move.x, 'A' + w.best_move.y);
 }
 
 // The centre, or the free cell nearest to it when the controller blocked it.
@@ -52,14 +53,16 @@ void opening_move(SearchWorker& w) {
     }
 }
 
-// Iterative deepening over the root search; returns the decision's value.
-int deepen(SearchWorker& w, int side, bool ample_time) {
+// Iterative deepening over the root search, joined by the helper threads when there are
+// any; returns the decision's value. *helper_nodes receives the helpers' nodes.
+int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   w.decision_start = clock_ms();
   w.abort_flag = 0;
   apply_rule(w);
   apply_hash_size();
   w.game_moves = game.count;
   int value = one_ply_scan(w, side);
+  start_helpers(w, side);
   int counted = 0;
   for (int d = 1; think_may_start_iteration(w, d, ample_time); ++d) {
     w.sole_candidate = 0;
@@ -73,6 +76,7 @@ int deepen(SearchWorker& w, int side, bool ample_time) {
     counted = d;
     if (aborted || decided(v) || (w.sole_candidate && d >= SOLE_MOVE_DEPTH)) break;
   }
+  *helper_nodes = stop_helpers(w);
   w.decision_start = clock_ms() - w.decision_start;
   w.iteration_depth = counted;
   decision_memory.last_value = value;
@@ -81,7 +85,8 @@ int deepen(SearchWorker& w, int side, bool ample_time) {
   return value;
 }
 
-void report(const SearchWorker& w, int value, int elapsed) {
+// nodes: the decision's nodes over all its threads.
+void report(const SearchWorker& w, int value, int elapsed, int64_t nodes) {
   const int depth = w.iteration_depth;
   int shown = value;
   if (value >= DECIDED_BOUND)
@@ -92,12 +97,12 @@ void report(const SearchWorker& w, int value, int elapsed) {
   const char* mood = shown > MOOD_THRESHOLD ? ":-)" : shown < -MOOD_THRESHOLD ? ":-(" : "";
   const double expanded_share = static_cast<double>(w.expanded_count) / static_cast<double>(w.node_count + 1) * 100;
   const double tried_per_node = w.tried_sum / static_cast<double>(w.expanded_count + 1);
-  const long speed = static_cast<long>(w.node_count / (elapsed + 1));
+  const long speed = static_cast<long>(nodes / (elapsed + 1));
   const bool detail = settings.show_detail != 0;
   const int reached = depth - w.min_remaining_depth;
   if (detail) {
     log_line("MESSAGE Complexity: %.1f, %.1f | Depth: %d-%d | Time: %ldms | Node: %dm", expanded_share, tried_per_node,
-             depth, reached, static_cast<long>(elapsed), static_cast<int>(w.node_count / 1000000));
+             depth, reached, static_cast<long>(elapsed), static_cast<int>(nodes / 1000000));
     log_line("MESSAGE Speed: %ld | Evaluation: %d %s", speed, evaluation, mood);
   } else {
     log_line("MESSAGE %.1f | %d | %d | %ldms | %.1f | %ld | %d | %d %s", expanded_share, depth, reached,
@@ -216,6 +221,7 @@ void think(SearchWorker& w) {
   int value;
   int elapsed = 0;
   int blocks = 0;
+  int64_t helper_nodes = 0;
   if (game.count == 0) {
     opening_move(w);
     value = last_value;
@@ -228,11 +234,11 @@ void think(SearchWorker& w) {
     value = blocks >= 2 ? -WIN_VALUE : last_value;
     last_value = value;
   } else {
-    value = deepen(w, side, ample_time);
+    value = deepen(w, side, ample_time, &helper_nodes);
     elapsed = w.decision_start;
   }
   if (elapsed == 0) w.decision_start = 0;
-  report(w, value, elapsed);
+  report(w, value, elapsed, w.node_count + helper_nodes);
   play_move(w.best_move);
 }
 

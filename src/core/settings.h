@@ -11,6 +11,9 @@
 
 namespace zerin {
 
+// Threads a decision may use; more would only share the same cores.
+constexpr int32_t MAX_THREADS = 64;
+
 struct EngineSettings {
   Relaxed<int32_t> max_memory{0};              // bytes the whole process may take; 0 or less: no limit
   Relaxed<int32_t> timeout_match{1000000000};  // stored only
@@ -23,6 +26,7 @@ struct EngineSettings {
   Relaxed<int32_t> hash_size{524288};          // buckets per hash table, at least 1
   Relaxed<int32_t> show_detail{0};             // non-zero: detailed reports
   Relaxed<int32_t> rule{0};                    // see playing_rule
+  Relaxed<int32_t> thread_num{1};              // search threads of a decision, 1..MAX_THREADS
   char folder[1024] = {};                      // stored only; nothing reads it
 };
 

@@ -35,13 +35,14 @@ void apply_info(const char* text) {
       {"game_type", &settings.game_type},     {"max_depth", &settings.max_depth},
       {"max_node", &settings.max_node},       {"caution_factor", &settings.caution_factor},
       {"hash_size", &settings.hash_size},     {"show_detail", &settings.show_detail},
-      {"rule", &settings.rule},
+      {"rule", &settings.rule},               {"thread_num", &settings.thread_num},
   };
   for (const NumericKey& k : keys) {
     const char* value = match_command(k.key, text);
     if (value == nullptr) continue;
     int32_t v = convert_value(value);
     if (k.field == &settings.hash_size && v <= 0) v = 1;
+    if (k.field == &settings.thread_num) v = v < 1 ? 1 : v > MAX_THREADS ? MAX_THREADS : v;
     *k.field = v;
   }
   if (const char* value = match_command("folder", text)) {

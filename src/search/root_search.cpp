@@ -97,7 +97,7 @@ int search_root(SearchWorker& w, int side) {
 
   ++w.expanded_count;
   ++w.ply_visits[0];
-  const bool realtime = depth >= 8 && w.settings.show_detail != 0;
+  const bool realtime = w.reports && depth >= 8 && w.settings.show_detail != 0;
   int alpha = -ROOT_WINDOW;
   int best = NO_VALUE;
   int flag = BOUND_UPPER;

@@ -20,6 +20,7 @@ struct SearchWorker : ThreatContext {
       : ThreatContext(position, engine_settings, stop), blocks(blocked_cells) {}
 
   const BlockGrid& blocks;  // cells the root never plays
+  bool reports = true;      // the root writes its realtime lines (a helper thread's does not)
 
   int64_t expanded_count = 0;  // nodes that generated moves
   double tried_sum = 0.0;      // moves tried at expanded nodes

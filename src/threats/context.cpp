@@ -50,7 +50,11 @@ void merge_sort(Candidate* list, int count, Candidate* buffer) {
 bool search_limit_check(ThreatContext& c) {
   // The budget first, so that a spent budget costs no clock read.
   const int32_t max_node = c.settings.max_node;
-  bool limit = c.node_count / 1024 > static_cast<int64_t>(max_node);
+  if (c.pooled_nodes != nullptr) {
+    c.pooled_nodes->fetch_add(c.node_count - c.pooled_so_far, std::memory_order_relaxed);
+    c.pooled_so_far = c.node_count;
+  }
+  bool limit = c.decision_nodes() / 1024 > static_cast<int64_t>(max_node);
   if (!limit) limit = static_cast<int64_t>(clock_ms()) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
   if (!limit) limit = c.stop_flag > 0;
   // max_node -1: no budget and no time limit, only a stop ends the search.

@@ -4,6 +4,7 @@
 // with the rest of the search state; one of each exists per search thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/board.h"
@@ -40,6 +41,16 @@ struct ThreatContext {
   int32_t iteration_depth = 0;      // nominal depth of the running iteration
   int32_t abort_flag = 0;           // a limit was reached: every search returns at once
   int32_t game_moves = 0;           // moves of the game record: the tables' generation
+
+  // With helper threads, the decision's nodes over all its workers: each adds its count
+  // here every 1024 nodes, and the node budget is tested on the sum. Null with one thread.
+  std::atomic<int64_t>* pooled_nodes = nullptr;
+  int64_t pooled_so_far = 0;  // of node_count, what this worker has added to pooled_nodes
+
+  // The nodes of the running decision that count against its budget.
+  int64_t decision_nodes() const {
+    return pooled_nodes != nullptr ? pooled_nodes->load(std::memory_order_relaxed) : node_count;
+  }
 
   Candidate lists[MAX_PLIES][LIST_CAPACITY];  // per ply of the search, scratch for the threats
   Candidate sort_buffer[LIST_CAPACITY];
