@@ -1,12 +1,13 @@
 # Two entry points for a fresh machine: `make run` and `make test`. `make windows`
-# cross-builds the Windows program.
+# cross-builds the Windows program; `make wine-test` runs the protocol tests against it
+# under Wine.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
 WINDOWS_BUILD ?= build-windows
 WINDOWS_CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZERIN_TESTS=OFF -DZERIN_BENCH=OFF
 
-.PHONY: all build run test windows clean
+.PHONY: all build run test windows wine-test clean
 
 all: build
 
@@ -32,6 +33,9 @@ windows:
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(WINDOWS_CMAKE_FLAGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target pbrain-zerin
 	@tools/check_windows_imports.sh $(WINDOWS_BUILD)/pbrain-zerin.exe
+
+wine-test:
+	tools/wine_tests.sh
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)
