@@ -35,7 +35,7 @@ for mode in plain detail; do
     echo "the Linux build fails on the positions ($mode reports)" >&2
     exit 1
   fi
-  if run "${options[@]}" --engine "$WINE_LOADER $exe" --compare "$scratch/linux-$mode.tsv" \
+  if run "${options[@]}" --engine "$(printf "%q %q" "$WINE_LOADER" "$exe")" --compare "$scratch/linux-$mode.tsv" \
     > "$scratch/windows-$mode.log"; then
     echo "$mode reports: $(grep '^compared' "$scratch/windows-$mode.log")"
   else
