@@ -33,14 +33,18 @@ find_wineserver() {
 # the prefix up (some seconds; the first run's complaints on stderr are harmless), and
 # checks that it answers ABOUT. Exports WINE_LOADER, WINESERVER, WINEPREFIX and the
 # settings that keep Wine quiet and headless: no debug channels, no display, no prompts
-# to install Mono or Gecko. Call stop_wine_prefix when done (a trap is best).
+# to install Mono or Gecko, and no debugger for a program that crashes. Wine's debugger
+# would write its report to the program's standard output and end it with status 0;
+# without it the crash ends the program with the exception code's low byte (5 for an
+# access violation) and one line on stderr. Call stop_wine_prefix when done (a trap is
+# best).
 start_wine_prefix() {
   local exe="$1"
   WINE_LOADER="$(find_wine_loader)" || { echo "Wine is not installed" >&2; return 1; }
   WINESERVER="$(find_wineserver)" || { echo "wineserver is not installed" >&2; return 1; }
   WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/zerin-wine.XXXXXX")"
   export WINE_LOADER WINESERVER WINEPREFIX
-  export WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   "$WINESERVER" -p
   local about
   about="$(printf 'ABOUT\nEND\n' | "$WINE_LOADER" "$exe" 2> /dev/null | tr -d '\r')" || true
