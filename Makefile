@@ -1,9 +1,13 @@
-# Two entry points for a fresh machine: `make run` and `make test`.
+# Two entry points for a fresh machine: `make run` and `make test`. `make windows`
+# cross-builds the Windows program; `make wine-test` runs the protocol tests against it
+# under Wine.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
+WINDOWS_BUILD ?= build-windows
+WINDOWS_CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZERIN_TESTS=OFF -DZERIN_BENCH=OFF
 
-.PHONY: all build run test clean
+.PHONY: all build run test windows wine-test clean
 
 all: build
 
@@ -21,5 +25,17 @@ run: $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# $(WINDOWS_BUILD)/pbrain-zerin.exe: 64-bit, statically linked, built by Debian's mingw-w64
+# compiler (installed when missing); fails when it imports a DLL Windows does not have.
+windows:
+	@tools/install_windows_toolchain.sh
+	@test -f $(WINDOWS_BUILD)/CMakeCache.txt || cmake -S . -B $(WINDOWS_BUILD) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(WINDOWS_CMAKE_FLAGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target pbrain-zerin
+	@tools/check_windows_imports.sh $(WINDOWS_BUILD)/pbrain-zerin.exe
+
+wine-test:
+	tools/wine_tests.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -89,7 +89,11 @@ class Brain:
         except queue.Empty:
             raise EngineHung(f"{self.name}: nothing within the deadline")
         if line is None:
-            code = self.proc.poll()
+            # The output closes a moment before the process can be waited for.
+            try:
+                code = self.proc.wait(timeout=2.0)
+            except subprocess.TimeoutExpired:
+                code = None
             raise EngineDied(f"{self.name}: output closed (exit status {code})")
         return stamp, line
 

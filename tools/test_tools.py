@@ -2,12 +2,16 @@
 """Checks of the tools' own judgement: who wins under each rule, and which report fields
 count as times. Run: python3 tools/test_tools.py"""
 
+import contextlib
+import io
 import os
+import shlex
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from bench_signature import compare, read_bench  # noqa: E402
 from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
 from selfplay import five_points, judge, run_lengths  # noqa: E402
@@ -116,6 +120,38 @@ class SoakSchedule(unittest.TestCase):
         for rule in range(3):  # each rule meets square and rectangular boards
             self.assertTrue(any(r == rule and w == h for r, w, h, _ in plan))
             self.assertTrue(any(r == rule and w != h for r, w, h, _ in plan))
+
+
+def fake_bench(text, status=0):
+    """A command line that writes text and exits with status (the "bench" appended to it
+    becomes the shell's $0)."""
+    return "sh -c " + shlex.quote(f"printf '%s' {shlex.quote(text)}; exit {status}")
+
+
+class BenchSignature(unittest.TestCase):
+    def test_signature_and_speed_among_other_lines_with_either_line_end(self):
+        text = "Position 1\r\nNodes searched  : 123456\r\nNodes/second    : 789\r\nTotal time\r\n"
+        self.assertEqual(read_bench(text), (123456, 789, None))
+        self.assertEqual(read_bench(text.replace("\r\n", "\n")), (123456, 789, None))
+
+    def test_missing_or_repeated_signature_is_a_problem(self):
+        self.assertIsNotNone(read_bench("Nodes/second    : 789\n")[2])
+        self.assertIsNotNone(read_bench("")[2])
+        self.assertIsNotNone(read_bench("Nodes searched  : 1\nNodes searched  : 1\n")[2])
+        # Another line that merely mentions the count is not the signature.
+        self.assertIsNotNone(read_bench("Nodes searched  : 12 (3 positions)\n")[2])
+
+    def compare_quietly(self, commands):
+        with contextlib.redirect_stdout(io.StringIO()):
+            return compare(commands, timeout=30)
+
+    def test_only_a_difference_or_a_missing_line_fails(self):
+        same = fake_bench("Nodes searched  : 5\nNodes/second    : 100\n")
+        windows = fake_bench("Nodes searched  : 5\r\nNodes/second    : 90\r\n", status=3)
+        self.assertEqual(self.compare_quietly([same, windows]), 0)
+        self.assertEqual(self.compare_quietly([same, fake_bench("Nodes searched  : 6\n")]), 1)
+        self.assertEqual(self.compare_quietly([same, fake_bench("Nodes/second    : 100\n")]), 1)
+        self.assertEqual(self.compare_quietly([same, "/nonexistent/pbrain-none"]), 1)
 
 
 if __name__ == "__main__":

@@ -55,6 +55,7 @@ TEST_F(ProtocolSearchThread, NodeBudgetChangedDuringSearchIsSeen) {
 }
 
 TEST_F(ProtocolSearchThread, EndDuringSearchAnswersThenExits) {
+  SKIP_TIMING_UNDER_ENGINE_COMMAND();
   start_unlimited_game(*this);
   send("TURN 7,7");
   expect_still_searching(*this, Millis(100));
@@ -67,6 +68,7 @@ TEST_F(ProtocolSearchThread, EndDuringSearchAnswersThenExits) {
 }
 
 TEST_F(ProtocolSearchThread, EndOfInputDuringSearchExitsAtOnce) {
+  SKIP_TIMING_UNDER_ENGINE_COMMAND();
   start_unlimited_game(*this);
   send("TURN 7,7");
   expect_still_searching(*this, Millis(100));

@@ -54,10 +54,44 @@ void close_fd(int& fd) {
   fd = -1;
 }
 
+const char* command_from_environment() {
+  const char* command = std::getenv("ZERIN_ENGINE_COMMAND");
+  if (command == nullptr || std::string_view(command).find_first_not_of(" \t") == std::string_view::npos)
+    return nullptr;
+  return command;
+}
+
 }  // namespace
 
-EngineProcess::EngineProcess(const std::string& path) {
+std::vector<std::string> engine_command() {
+  const char* text = command_from_environment();
+  if (text == nullptr) return {ZERIN_ENGINE_PATH};
+  std::vector<std::string> words;
+  std::string word;
+  for (const char* c = text;; ++c) {
+    if (*c == '\0' || *c == ' ' || *c == '\t') {
+      if (!word.empty()) words.push_back(std::move(word));
+      word.clear();
+      if (*c == '\0') break;
+    } else {
+      word.push_back(*c);
+    }
+  }
+  return words;
+}
+
+bool engine_command_from_environment() { return command_from_environment() != nullptr; }
+
+std::string describe_command(const std::vector<std::string>& command) {
+  std::string text;
+  for (const std::string& word : command) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+EngineProcess::EngineProcess(std::vector<std::string> command)
+    : strip_carriage_returns_(engine_command_from_environment()) {
   ignore_sigpipe_once();
+  if (command.empty()) return;
   int to_child[2], from_child[2];
   if (::pipe2(to_child, O_CLOEXEC) != 0) return;
   if (::pipe2(from_child, O_CLOEXEC) != 0) {
@@ -88,11 +122,13 @@ EngineProcess::EngineProcess(const std::string& path) {
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string program = path;
-  char* argv[] = {program.data(), nullptr};
+  std::vector<char*> argv;
+  for (std::string& word : command) argv.push_back(word.data());
+  argv.push_back(nullptr);
 
   pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp.data());
+  const int failed =
+      ::posix_spawnp(&pid, command[0].c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   ::close(to_child[0]);
@@ -130,6 +166,7 @@ void EngineProcess::reader_main() {
     bool any = false;
     for (ssize_t i = 0; i < n; ++i) {
       if (buffer[i] == '\n') {
+        if (strip_carriage_returns_ && !partial.empty() && partial.back() == '\r') partial.pop_back();
         lines_.push_back(std::move(partial));
         partial.clear();
         any = true;

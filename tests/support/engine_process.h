@@ -27,13 +27,32 @@ using Millis = std::chrono::milliseconds;
 // run the engine several times slower; a passing test never waits this long.
 constexpr Millis REPLY_TIMEOUT{10000};
 
+// The command that starts the engine under test: the environment variable
+// ZERIN_ENGINE_COMMAND split on blanks when it is set and not blank, for instance
+//   ZERIN_ENGINE_COMMAND="/usr/lib/wine/wine64 /abs/build-windows/pbrain-zerin.exe"
+// to run the protocol tests against the Windows build under Wine; otherwise the binary
+// this build produced.
+std::vector<std::string> engine_command();
+// True when the engine under test is started by ZERIN_ENGINE_COMMAND rather than being
+// this build's binary.
+bool engine_command_from_environment();
+// The command as one line, for messages.
+std::string describe_command(const std::vector<std::string>& command);
+
 class EngineProcess {
  public:
-  // Starts the engine at path (by default the binary this build produced). The child's
-  // standard error is the test's own, so sanitizer reports from the engine show up in
-  // the test output. Under ThreadSanitizer the child is told to halt on its first report,
-  // so a race in the engine ends it with a non-zero status.
-  explicit EngineProcess(const std::string& path = ZERIN_ENGINE_PATH);
+  // Starts the engine with command (program and arguments; the program is looked up on
+  // PATH when it has no slash). The child's standard error is the test's own, so
+  // sanitizer reports from the engine show up in the test output. Under ThreadSanitizer
+  // the child is told to halt on its first report, so a race in the engine ends it with
+  // a non-zero status.
+  //
+  // While ZERIN_ENGINE_COMMAND is set, the engine under test is a Windows build whose
+  // lines end in CR LF: one carriage return before each newline is dropped. This build's
+  // own binary never writes one, so without the variable lines are kept as written.
+  explicit EngineProcess(std::vector<std::string> command = engine_command());
+  // Starts the program at path, without arguments.
+  explicit EngineProcess(const std::string& path) : EngineProcess(std::vector<std::string>{path}) {}
   // Kills the engine if it still runs.
   ~EngineProcess();
 
@@ -76,6 +95,7 @@ class EngineProcess {
   void reader_main();
   void reap(bool block);
 
+  bool strip_carriage_returns_ = false;
   pid_t pid_ = -1;
   int input_fd_ = -1;   // the engine's standard input, our write end
   int output_fd_ = -1;  // the engine's standard output, our read end
