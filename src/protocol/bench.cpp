@@ -2,7 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <sstream>
+#include <cstring>
 
 #include "control/game.h"
 #include "control/search_thread.h"
@@ -16,22 +16,26 @@ namespace zerin {
 
 extern const char* const BUILTIN_POSITIONS_TEXT;
 
+// Read with the C library rather than streams: streams would bring their locale machinery
+// into the statically linked Windows program for this one use.
 std::vector<SuitePosition> parse_positions(const std::string& text) {
   std::vector<SuitePosition> positions;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
     if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
     SuitePosition p;
-    std::string moves;
-    if (!(fields >> p.rule >> p.width >> p.height)) continue;
-    fields >> moves;
-    std::istringstream list(moves);
-    std::string move;
-    while (std::getline(list, move, ';')) {
+    int consumed = 0;
+    if (std::sscanf(line.c_str(), "%d %d %d %n", &p.rule, &p.width, &p.height, &consumed) != 3) continue;
+    for (const char* move = line.c_str() + consumed; *move != '\0';) {
       int x, y;
-      if (std::sscanf(move.c_str(), "%d,%d", &x, &y) == 2) p.moves.emplace_back(x, y);
+      if (std::sscanf(move, "%d,%d", &x, &y) == 2) p.moves.emplace_back(x, y);
+      const char* next = std::strchr(move, ';');
+      if (next == nullptr) break;
+      move = next + 1;
     }
     positions.push_back(p);
   }
