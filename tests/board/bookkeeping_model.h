@@ -218,8 +218,7 @@ inline std::string position_fault(const Board& b) {
         if (cell != 0) return mismatch("cell off the square at " + at(x, y), cell, 0);
         continue;
       }
-      // reset_board pads a rectangular board only; with no size set yet (0 by 0) the
-      // square holds no board at all and nothing is padded.
+      // reset_board pads a rectangular board only.
       if (b.width != b.height && !on_board(b, x, y) && cell != 3)
         return mismatch("padding cell at " + at(x, y), cell, 3);
       if (cell != 0) key ^= zobrist_keys[x * MAX_SIDE + y][cell - 1];
@@ -231,7 +230,10 @@ inline std::string position_fault(const Board& b) {
                           w);
       }
     }
-  if (n < 1 || n > MAX_SIDE) return mismatch("board size", n, MAX_SIDE);
+  // The square is max(width, height) on a side: 1 to 24, or 0 for the position of a game
+  // with no size set yet (zrshowforbid before any START builds one).
+  const int side = b.width > b.height ? b.width : b.height;
+  if (n != side || b.width < 0 || b.height < 0 || n > MAX_SIDE) return mismatch("board size", n, side);
   if (b.hash_key != key) return "hash key differs from the cells";
   if (b.move_count != stones) return mismatch("move count", b.move_count, stones);
   return "";
