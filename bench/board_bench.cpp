@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "board/board.h"
-#include "protocol/game_record.h"
+#include "core/rules.h"
 
 using namespace zerin;
 
@@ -21,32 +21,32 @@ constexpr const char* MIDGAMES[3] = {
     "11,7;8,7;12,6;10,8;12,9;6,4;6,5;11,8;12,7;13,7",
 };
 
-void set_up_tables(int rule) {
-  game.width = game.height = game.board_size = 15;
-  board_rule = rule;
-  pattern_radius = rule == 0 ? 4 : 5;
-  build_game_tables();
-}
+constexpr int SIDE = 15;
+
+// The position the benchmarks work on.
+Board board;
+
+void set_up_tables(int rule) { build_game_tables(SIDE, rule); }
 
 // Sets up the rule's midgame and returns the empty cells within two steps of a stone:
 // the cells a search actually tries.
 std::vector<PlacedStone> set_up_midgame(int rule) {
   set_up_tables(rule);
-  reset_board();
-  int colour = 1;
+  reset_board(board, SIDE, SIDE, rule);
+  int colour = BLACK;
   for (const char* p = MIDGAMES[rule]; *p;) {
     int x = 0, y = 0;
     while (*p >= '0' && *p <= '9') x = x * 10 + (*p++ - '0');
     ++p;
     while (*p >= '0' && *p <= '9') y = y * 10 + (*p++ - '0');
     if (*p == ';') ++p;
-    place_stone(x, y, colour);
-    colour ^= 3;
+    place_stone(board, x, y, colour);
+    colour = opponent(colour);
   }
   std::vector<PlacedStone> cells;
-  for (int x = 0; x < 15; ++x)
-    for (int y = 0; y < 15; ++y) {
-      if (board.cells[x][y] != 0) continue;
+  for (int x = 0; x < SIDE; ++x)
+    for (int y = 0; y < SIDE; ++y) {
+      if (board.cells[x][y] != EMPTY) continue;
       bool near = false;
       for (int i = 0; i < board.move_count && !near; ++i) {
         const int dx = board.move_list[i].x - x, dy = board.move_list[i].y - y;
@@ -67,11 +67,11 @@ void BM_PlaceRemovePair(benchmark::State& state) {
     const PlacedStone c = cells[i];
     if (++i == cells.size()) i = 0;
     if (LIGHT) {
-      place_stone_light(c.x, c.y, side);
-      remove_stone_light(c.x, c.y, side);
+      place_stone_light(board, c.x, c.y, side);
+      remove_stone_light(board, c.x, c.y, side);
     } else {
-      place_stone(c.x, c.y, side);
-      remove_stone(c.x, c.y, side);
+      place_stone(board, c.x, c.y, side);
+      remove_stone(board, c.x, c.y, side);
     }
     benchmark::ClobberMemory();
   }
@@ -82,7 +82,7 @@ void BM_BuildGameTables(benchmark::State& state) {
   const int rule = static_cast<int>(state.range(0));
   set_up_tables(rule);
   for (auto _ : state) {
-    build_game_tables();
+    build_game_tables(SIDE, rule);
     benchmark::ClobberMemory();
   }
   state.SetLabel("rule " + std::to_string(rule));

@@ -7,12 +7,10 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "board/bookkeeping.h"
 #include "board/hash_tables.h"
-#include "control/context.h"
-#include "control/limits.h"
-#include "protocol/game_record.h"
-#include "protocol/settings.h"
+#include "core/clock.h"
+#include "core/settings.h"
+#include "threats/context.h"
 #include "threats/evaluation.h"
 #include "threats/forbidden.h"
 #include "threats/four_threat.h"
@@ -71,36 +69,44 @@ const Position THREAT_POSITIONS[] = {{0, FREE_GAME, 88, 2},     {0, FREE_GAME, 6
                                      {1, STANDARD_GAME, 33, 1}, {2, RENJU_GAME, 61, 1},
                                      {2, RENJU_GAME, 65, 2}};
 
+constexpr int SIDE = 15;
+
+// The position analysed, and the analysis's context on it: its own settings with no
+// node budget, and no one to stop it.
+Board board;
+EngineSettings unlimited;
+const Relaxed<int32_t> never_stopped{0};
+ThreatContext context(board, unlimited, never_stopped);
+
 int built_rule = -1;
 
-// Builds the tables when the rule changes, then replays the first p.count moves; false
-// when the game is shorter.
+// Builds the tables when the rule changes, empties the hash tables, then replays the
+// first p.count moves; false when the game is shorter.
 bool set_up(const Position& p) {
-  game.width = game.height = game.board_size = 15;
   if (built_rule != p.rule) {
-    board_rule = p.rule;
-    pattern_radius = p.rule == 0 ? 4 : 5;
     trans_buckets = threat_buckets = 1024;
-    build_game_tables();
+    build_game_tables(SIDE, p.rule);
     built_rule = p.rule;
   }
-  reset_board();
+  resize_hash_tables();
+  clear_hash_tables();
+  reset_board(board, SIDE, SIDE, p.rule);
   const char* s = p.moves;
   int n = 0;
   while (n < p.count && *s != '\0') {
     int x = 0, y = 0, used = 0;
     if (std::sscanf(s, "%d,%d%n", &x, &y, &used) != 2) break;
-    place_stone(x, y, n % 2 == 0 ? 1 : 2);
+    place_stone(board, x, y, n % 2 == 0 ? BLACK : WHITE);
     ++n;
     s += used;
     if (*s == ';') ++s;
   }
-  game.count = n;
-  settings.max_node = -1;
-  turn_limit = 1 << 30;
-  decision_start = clock_ms();
-  iteration_depth = 0;
-  abort_flag = 0;
+  unlimited.max_node = -1;
+  context.game_moves = n;
+  context.turn_limit = 1 << 30;
+  context.decision_start = clock_ms();
+  context.iteration_depth = 0;
+  context.abort_flag = 0;
   return n == p.count;
 }
 
@@ -109,11 +115,11 @@ void forbidden_scan(benchmark::State& state) {
   int empty = 0, forbidden = 0;
   for (auto _ : state) {
     empty = forbidden = 0;
-    for (int x = 0; x < 15; ++x)
-      for (int y = 0; y < 15; ++y)
-        if (board.cells[x][y] == 0) {
+    for (int x = 0; x < SIDE; ++x)
+      for (int y = 0; y < SIDE; ++y)
+        if (board.cells[x][y] == EMPTY) {
           ++empty;
-          forbidden += is_forbidden(x, y);
+          forbidden += is_forbidden(board, x, y);
         }
     benchmark::DoNotOptimize(forbidden);
   }
@@ -126,7 +132,7 @@ void evaluation(benchmark::State& state) {
   const Position& p = EVALUATION_POSITIONS[state.range(0)];
   if (!set_up(p)) return state.SkipWithError("game too short");
   const int side = p.count % 2 == 0 ? 1 : 2;
-  for (auto _ : state) benchmark::DoNotOptimize(evaluate_position(0, side));
+  for (auto _ : state) benchmark::DoNotOptimize(evaluate_position(context, 0, side));
   state.SetItemsProcessed(state.iterations());
   state.SetLabel("rule " + std::to_string(p.rule));
 }
@@ -145,9 +151,9 @@ void four_threat(benchmark::State& state) {
   for (auto _ : state) {
     offset += 0x9E3779B97F4A7C15u;
     board.hash_key = key ^ offset;
-    node_count = 0;
-    value = four_threat_search(0, p.side, 0, 0);
-    nodes += node_count;
+    context.node_count = 0;
+    value = four_threat_search(context, 0, p.side, 0, 0);
+    nodes += context.node_count;
   }
   board.hash_key = key;
   state.counters["nodes"] = benchmark::Counter(static_cast<double>(nodes), benchmark::Counter::kIsRate);

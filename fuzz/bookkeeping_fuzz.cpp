@@ -22,9 +22,7 @@
 #include <string>
 
 #include "board/board.h"
-#include "board/hash_tables.h"
 #include "bookkeeping_model.h"
-#include "protocol/game_record.h"
 
 using namespace zerin;
 using zerin_test::CodeModel;
@@ -33,11 +31,14 @@ using zerin_test::PositionSnapshot;
 
 namespace {
 
+// The position the steps change.
+Board board;
+
 int built_rule = -1;
 int built_size = -1;
 
 [[noreturn]] void fail(const std::string& what, size_t step) {
-  std::fprintf(stderr, "\n*** rule %d, %d wide, %d high, step %zu: %s\n", board_rule, game.width, game.height,
+  std::fprintf(stderr, "\n*** rule %d, %d wide, %d high, step %zu: %s\n", board.rule, board.width, board.height,
                step, what.c_str());
   std::abort();
 }
@@ -45,40 +46,34 @@ int built_size = -1;
 // An empty board of the given size and rule; the tables are built again only when the
 // rule or the square's side changes, as the engine's own rebuilds do.
 void set_up(int rule, int width, int height) {
-  zerin_test::set_board_shape(width, height, rule);
-  if (rule != built_rule || game.board_size != built_size) {
-    build_game_tables();
+  const int size = width > height ? width : height;
+  if (rule != built_rule || size != built_size) {
+    build_game_tables(size, rule);
     built_rule = rule;
-    built_size = game.board_size;
+    built_size = size;
   }
-  reset_board();
+  reset_board(board, width, height, rule);
 }
 
 bool free_cell_from(int index, int* x, int* y) {
-  const int cells = game.width * game.height;
+  const int cells = board.width * board.height;
   for (int i = 0; i < cells; ++i) {
     const int c = (index + i) % cells;
-    *x = c / game.width;
-    *y = c % game.width;
-    if (board.cells[*x][*y] == 0) return true;
+    *x = c / board.width;
+    *y = c % board.width;
+    if (board.cells[*x][*y] == EMPTY) return true;
   }
   return false;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The hash tables are cleared by every reset_board; keep them small.
-  trans_buckets = threat_buckets = 1;
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
   set_up(data[0] % 3, 1 + data[1] % 24, 1 + data[2] % 24);
-  CodeModel model;
-  const PositionSnapshot empty = PositionSnapshot::take();
-  PlacementStack stack(model);
+  CodeModel model(board);
+  const PositionSnapshot empty = PositionSnapshot::take(board);
+  PlacementStack stack(board, model);
 
   size_t step = 0;
   const auto take_back = [&] {
@@ -110,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fault.empty()) fail(fault, step);
   }
   while (!stack.empty()) take_back();
-  const std::string difference = empty.difference();
+  const std::string difference = empty.difference(board);
   if (!difference.empty()) fail("after the final unwind the " + difference + " differs from the empty board", step);
   return 0;
 }

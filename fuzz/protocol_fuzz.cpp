@@ -18,8 +18,8 @@
 //   which takes seconds under the sanitizers.
 //
 // What it checks, besides the sanitizers: after every line, a position that is built
-// agrees with its cells (line words, hash key, move list, blocked padding; the shape
-// bookkeeping sums and threat sets); every reply line has one of the engine's forms; a
+// has the game's size and agrees with its cells (line words, hash key, move list, blocked
+// padding; the shape bookkeeping sums and threat sets); every reply line has one of the engine's forms; a
 // move reply lies on the board; the output never ends inside a line. A failed check
 // prints the fault and aborts, which libFuzzer reports as a crash.
 #include <fcntl.h>
@@ -36,10 +36,10 @@
 
 #include "board/board.h"
 #include "bookkeeping_model.h"
-#include "control/context.h"
+#include "control/game.h"
 #include "control/search_thread.h"
+#include "control/think.h"
 #include "protocol/command_loop.h"
-#include "protocol/game_record.h"
 #include "protocol/settings.h"
 
 using namespace zerin;
@@ -83,11 +83,9 @@ void reset_session() {
   settings.folder[0] = '\0';
   game = GameRecord{};
   clear_block_grid();
-  request_code = REQUEST_THINK;
-  balance_target = 0;
   stop_flag = 0;
-  last_value = 0;
-  iteration_depth = 0;
+  decision_memory.last_value = 0;
+  main_worker.iteration_depth = 0;
 }
 
 void bound_settings() {
@@ -160,8 +158,12 @@ void forget_output() {
 void check_position(const char* command) {
   if (!position_built()) return;
   if (game.count < 0 || game.count > MAX_CELLS) fail("game record count " + std::to_string(game.count), command);
-  std::string fault = zerin_test::position_fault();
-  if (fault.empty()) fault = zerin_test::sums_and_sets_fault(true);
+  if (position.width != game.width || position.height != game.height)
+    fail("position built for " + std::to_string(position.width) + " by " + std::to_string(position.height) +
+             ", the game is " + std::to_string(game.width) + " by " + std::to_string(game.height),
+         command);
+  std::string fault = zerin_test::position_fault(position);
+  if (fault.empty()) fault = zerin_test::sums_and_sets_fault(position, true);
   if (!fault.empty()) fail("position inconsistent: " + fault, command);
 }
 

@@ -11,39 +11,26 @@
 #include "board/board.h"
 #include "board/bookkeeping.h"
 #include "board/patterns.h"
-#include "protocol/game_record.h"
+#include "core/cell.h"
 
 namespace zerin_test {
 
 using namespace zerin;
 
-// The board's size and rule as a game of width by height under rule sets them (the tables
-// are built separately).
-inline void set_board_shape(int width, int height, int rule) {
-  game.width = width;
-  game.height = height;
-  game.board_size = width > height ? width : height;
-  board_rule = rule;
-  pattern_radius = rule == 0 ? 4 : 5;
-}
-
-// On the n by n square the board works on (rectangular padding included).
-inline bool on_square(int x, int y) {
-  const int n = game.board_size;
-  return x >= 0 && x < n && y >= 0 && y < n;
-}
+// On the n by n square a board works on (rectangular padding included).
+inline bool on_square(int n, int x, int y) { return x >= 0 && x < n && y >= 0 && y < n; }
 
 // The 9-cell window around (x, y) along direction d, gathered from the cells: the first
 // cell off the square on each side is the border (3), anything beyond it is 0.
-inline int window_from_cells(int d, int x, int y) {
+inline int window_from_cells(const Board& b, int d, int x, int y) {
   int w = 0;
   for (int side = -1; side <= 1; side += 2) {
     bool past_border = false;
     for (int i = 1; i <= 4; ++i) {
       const int cx = x + side * i * DIR_DX[d], cy = y + side * i * DIR_DY[d];
       int code = 0;
-      if (on_square(cx, cy)) {
-        code = board.cells[cx][cy];
+      if (on_square(b.size, cx, cy)) {
+        code = b.cells[cx][cy];
       } else if (!past_border) {
         code = 3;
         past_border = true;
@@ -51,18 +38,20 @@ inline int window_from_cells(int d, int x, int y) {
       w |= code << (2 * (4 + side * i));
     }
   }
-  return w | board.cells[x][y] << 8;
+  return w | b.cells[x][y] << 8;
 }
 
-inline int window_from_word(int d, int x, int y) {
-  const uint64_t word = board.lines[d][line_word(d, x, y)];
+inline int window_from_word(const Board& b, int d, int x, int y) {
+  const uint64_t word = b.lines[d][line_word(b, d, x, y)];
   return static_cast<int>((word >> (2 * line_position(d, x, y))) & 0x3FFFF);
 }
 
 // Length of the run of the player's stones through (x, y) along d, counting (x, y) itself
 // as the player's and, when (fx, fy) is on the board, that cell too.
-inline int run_length(int x, int y, int d, int player, int fx = -100, int fy = -100) {
-  auto own = [&](int cx, int cy) { return (cx == x && cy == y) || (cx == fx && cy == fy) || holds_stone(cx, cy, player); };
+inline int run_length(const Board& b, int x, int y, int d, int player, int fx = -100, int fy = -100) {
+  auto own = [&](int cx, int cy) {
+    return (cx == x && cy == y) || (cx == fx && cy == fy) || holds_stone(b, cx, cy, player);
+  };
   int length = 1;
   for (int side = -1; side <= 1; side += 2)
     for (int i = 1; own(x + side * i * DIR_DX[d], y + side * i * DIR_DY[d]); ++i) ++length;
@@ -74,18 +63,18 @@ inline int run_length(int x, int y, int d, int player, int fx = -100, int fy = -
 // overline, and an open four one of whose completions would give six or more is just a
 // four. Only the first player under rules 1 and 2 and the second player under rule 1 are
 // judged this way; the others keep the window's code.
-inline int judged_code(int x, int y, int d, int player, int window_code) {
-  const bool judged = player == 1 ? board_rule != 0 : board_rule == 1;
+inline int judged_code(const Board& b, int x, int y, int d, int player, int window_code) {
+  const bool judged = player == 1 ? b.rule != 0 : b.rule == 1;
   if (!judged) return window_code;
-  if (window_code == SHAPE_FIVE && run_length(x, y, d, player) > 5) return SHAPE_OVERLINE;
+  if (window_code == SHAPE_FIVE && run_length(b, x, y, d, player) > 5) return SHAPE_OVERLINE;
   if (window_code == SHAPE_OPEN_FOUR) {
     // Count the empty cells that join the four and turn it into exactly five.
-    const int four = run_length(x, y, d, player);
+    const int four = run_length(b, x, y, d, player);
     int exact_fives = 0;
     for (int i = -5; i <= 5; ++i) {
       const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
-      if (i == 0 || !on_board(cx, cy) || board.cells[cx][cy] != 0) continue;
-      const int joined = run_length(x, y, d, player, cx, cy);
+      if (i == 0 || !on_board(b, cx, cy) || b.cells[cx][cy] != 0) continue;
+      const int joined = run_length(b, x, y, d, player, cx, cy);
       if (joined > four && joined == 5) ++exact_fives;
     }
     if (exact_fives < 2) return SHAPE_FOUR;
@@ -107,7 +96,7 @@ inline int start_room(int d, int x, int y, int n) {
   }
   int room = 0;
   for (int side = -1; side <= 1; side += 2)
-    for (int i = 1; i <= 4 && on_square(x + side * i * DIR_DX[d], y + side * i * DIR_DY[d]); ++i) ++room;
+    for (int i = 1; i <= 4 && on_square(n, x + side * i * DIR_DX[d], y + side * i * DIR_DY[d]); ++i) ++room;
   return room;
 }
 
@@ -124,28 +113,28 @@ struct PositionSnapshot {
   int move_count;
   PlacedStone moves[MAX_CELLS];
 
-  static PositionSnapshot take() {
+  static PositionSnapshot take(const Board& b) {
     PositionSnapshot s;
-    std::memcpy(s.cells, board.cells, sizeof s.cells);
-    std::memcpy(s.lines, board.lines, sizeof s.lines);
-    s.hash_key = board.hash_key;
-    s.move_count = board.move_count;
-    std::memcpy(s.moves, board.move_list, sizeof s.moves);
+    std::memcpy(s.cells, b.cells, sizeof s.cells);
+    std::memcpy(s.lines, b.lines, sizeof s.lines);
+    s.hash_key = b.hash_key;
+    s.move_count = b.move_count;
+    std::memcpy(s.moves, b.move_list, sizeof s.moves);
     return s;
   }
 
-  // Empty string when the board matches, otherwise what differs first.
-  std::string difference() const {
+  // Empty string when the board b matches, otherwise what differs first.
+  std::string difference(const Board& b) const {
     for (int x = 0; x < MAX_SIDE; ++x)
       for (int y = 0; y < MAX_SIDE; ++y)
-        if (cells[x][y] != board.cells[x][y]) return "cell " + std::to_string(x) + "," + std::to_string(y);
+        if (cells[x][y] != b.cells[x][y]) return "cell " + std::to_string(x) + "," + std::to_string(y);
     for (int d = 0; d < 4; ++d)
       for (int w = 0; w < LINE_WORDS; ++w)
-        if (lines[d][w] != board.lines[d][w]) return "line word " + std::to_string(d) + "/" + std::to_string(w);
-    if (hash_key != board.hash_key) return "hash key";
-    if (move_count != board.move_count) return "move count";
+        if (lines[d][w] != b.lines[d][w]) return "line word " + std::to_string(d) + "/" + std::to_string(w);
+    if (hash_key != b.hash_key) return "hash key";
+    if (move_count != b.move_count) return "move count";
     for (int i = 0; i < move_count; ++i)
-      if (moves[i].x != board.move_list[i].x || moves[i].y != board.move_list[i].y)
+      if (moves[i].x != b.move_list[i].x || moves[i].y != b.move_list[i].y)
         return "move list entry " + std::to_string(i);
     return "";
   }
@@ -163,15 +152,16 @@ inline std::string mismatch(const std::string& what, long stored, long expected)
 // Summaries, totals and threat sets recomputed from the stored codes and rooms of all
 // cells; empty when they agree, else the first difference. Kind 4 is left out while a
 // light stone is down, since it then still describes the position before it.
-inline std::string sums_and_sets_fault(bool with_double_threats) {
+inline std::string sums_and_sets_fault(const Board& b, bool with_double_threats) {
+  const ThreatSets& threat_sets = b.threat_sets;
   for (int p = 0; p < 2; ++p) {
     const std::string player = "player " + std::to_string(p + 1) + " ";
     int32_t eval = 0, rooms = 0;
     int32_t row_mask[5][MAX_SIDE] = {};
     for (int x = 0; x < MAX_SIDE; ++x)
       for (int y = 0; y < MAX_SIDE; ++y) {
-        const DirShape* s = dir_shapes[x][y];
-        const CellSummary& c = cell_summaries[x][y];
+        const DirShape* s = b.dir_shapes[x][y];
+        const CellSummary& c = b.cell_summaries[x][y];
         int value = 0, room = 0, dir_mask[4] = {};
         for (int d = 0; d < 4; ++d) {
           value += shape_value[s[d].code[p]];
@@ -195,8 +185,8 @@ inline std::string sums_and_sets_fault(bool with_double_threats) {
         }
         if (value >= DOUBLE_THREAT_VALUE) row_mask[4][x] |= 1 << y;
       }
-    if (eval_total[p] != eval) return mismatch(player + "evaluation total", eval_total[p], eval);
-    if (room_total[p] != rooms) return mismatch(player + "room total", room_total[p], rooms);
+    if (b.eval_total[p] != eval) return mismatch(player + "evaluation total", b.eval_total[p], eval);
+    if (b.room_total[p] != rooms) return mismatch(player + "room total", b.room_total[p], rooms);
     for (int k = 0; k < (with_double_threats ? 5 : 4); ++k) {
       int32_t rows = 0;
       for (int x = 0; x < MAX_SIDE; ++x) {
@@ -216,33 +206,36 @@ inline std::string sums_and_sets_fault(bool with_double_threats) {
 // count and the blocked padding of a rectangular board. Empty when they agree. The move
 // list's entries are not compared: TAKEBACK may name a stone that is not the last one
 // placed, and the list is kept as a stack (nothing in the engine reads its entries).
-inline std::string position_fault() {
-  const int n = game.board_size;
+inline std::string position_fault(const Board& b) {
+  const int n = b.size;
   uint64_t key = 0;
   int stones = 0;
   for (int x = 0; x < MAX_SIDE; ++x)
     for (int y = 0; y < MAX_SIDE; ++y) {
-      const int cell = board.cells[x][y];
+      const int cell = b.cells[x][y];
       if (cell < 0 || cell > 3) return mismatch("cell value at " + at(x, y), cell, 0);
-      if (!on_square(x, y)) {
+      if (!on_square(n, x, y)) {
         if (cell != 0) return mismatch("cell off the square at " + at(x, y), cell, 0);
         continue;
       }
-      // reset_board pads a rectangular board only; with no size set yet (0 by 0) the
-      // square holds no board at all and nothing is padded.
-      if (game.width != game.height && !on_board(x, y) && cell != 3)
+      // reset_board pads a rectangular board only.
+      if (b.width != b.height && !on_board(b, x, y) && cell != 3)
         return mismatch("padding cell at " + at(x, y), cell, 3);
       if (cell != 0) key ^= zobrist_keys[x * MAX_SIDE + y][cell - 1];
       if (cell == 1 || cell == 2) ++stones;
       for (int d = 0; d < 4; ++d) {
-        const int w = window_from_cells(d, x, y);
-        if (window_from_word(d, x, y) != w)
-          return mismatch("line word window of " + at(x, y) + " d" + std::to_string(d), window_from_word(d, x, y), w);
+        const int w = window_from_cells(b, d, x, y);
+        if (window_from_word(b, d, x, y) != w)
+          return mismatch("line word window of " + at(x, y) + " d" + std::to_string(d), window_from_word(b, d, x, y),
+                          w);
       }
     }
-  if (n < 1 || n > MAX_SIDE) return mismatch("board size", n, MAX_SIDE);
-  if (board.hash_key != key) return "hash key differs from the cells";
-  if (board.move_count != stones) return mismatch("move count", board.move_count, stones);
+  // The square is max(width, height) on a side: 1 to 24, or 0 for the position of a game
+  // with no size set yet (zrshowforbid before any START builds one).
+  const int side = b.width > b.height ? b.width : b.height;
+  if (n != side || b.width < 0 || b.height < 0 || n > MAX_SIDE) return mismatch("board size", n, side);
+  if (b.hash_key != key) return "hash key differs from the cells";
+  if (b.move_count != stones) return mismatch("move count", b.move_count, stones);
   return "";
 }
 
@@ -257,37 +250,39 @@ inline std::string position_fault() {
 // refreshed only together with a code change, so only their sums are checked.
 class CodeModel {
  public:
-  // Call right after reset_board.
-  CodeModel() {
-    const int n = game.board_size;
+  // Call right after reset_board(b, ...).
+  explicit CodeModel(const Board& b) : b_(b) {
+    const int n = b.size;
     for (int x = 0; x < n; ++x)
       for (int y = 0; y < n; ++y)
-        if (!on_board(x, y)) changed(x, y);
+        if (!on_board(b, x, y)) changed(x, y);
   }
 
   // Every place or remove at (x, y).
   void changed(int x, int y) {
     for (int d = 0; d < 4; ++d)
-      for (int i = -pattern_radius; i <= pattern_radius; ++i) {
+      for (int i = -b_.pattern_radius; i <= b_.pattern_radius; ++i) {
         const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
-        if (on_board(cx, cy)) reached_[d][cx][cy] = true;
+        if (on_board(b_, cx, cy)) reached_[d][cx][cy] = true;
       }
   }
 
   // Empty when every code, the line words, the sums and the threat sets agree with the
   // cells; else the first difference.
   std::string fault(bool with_double_threats) {
-    const int n = game.board_size;
+    const Board& b = b_;
+    const int n = b.size;
     for (int x = 0; x < n; ++x)
       for (int y = 0; y < n; ++y) {
-        if (!on_board(x, y)) continue;
+        if (!on_board(b, x, y)) continue;
         for (int d = 0; d < 4; ++d) {
-          const int w = window_from_cells(d, x, y);
+          const int w = window_from_cells(b, d, x, y);
           // Text only for a fault: the checks run millions of times.
           const auto where = [&] { return at(x, y) + " d" + std::to_string(d); };
-          if (window_from_word(d, x, y) != w) return mismatch("window of " + where(), window_from_word(d, x, y), w);
+          if (window_from_word(b, d, x, y) != w)
+            return mismatch("window of " + where(), window_from_word(b, d, x, y), w);
           for (int player = 1; player <= 2; ++player) {
-            const DirShape& s = dir_shapes[x][y][d];
+            const DirShape& s = b.dir_shapes[x][y][d];
             const int stored = s.code[player - 1];
             if (!reached_[d][x][y]) {
               if (stored != start_code_with_room(d, x, y, n))
@@ -297,7 +292,7 @@ class CodeModel {
               continue;
             }
             const int table = pattern_table[w].code[player - 1];
-            const int expected = board.cells[x][y] == 0 ? judged_code(x, y, d, player, table) : table;
+            const int expected = b.cells[x][y] == 0 ? judged_code(b, x, y, d, player, table) : table;
             if (stored != expected)
               return mismatch("player " + std::to_string(player) + " code of " + where() + " (window code " +
                                   std::to_string(table) + ")",
@@ -308,7 +303,7 @@ class CodeModel {
           }
         }
       }
-    return sums_and_sets_fault(with_double_threats);
+    return sums_and_sets_fault(b, with_double_threats);
   }
 
   // How often the rule's corrections were seen in force at a check.
@@ -317,6 +312,7 @@ class CodeModel {
   long fives_seen = 0;
 
  private:
+  const Board& b_;
   bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
 };
 
@@ -325,15 +321,15 @@ class CodeModel {
 // top of the full ones; callers take them all back before the next full change.
 class PlacementStack {
  public:
-  explicit PlacementStack(CodeModel& model) : model_(model) {}
+  PlacementStack(Board& b, CodeModel& model) : b_(b), model_(model) {}
 
   void push(int x, int y, int who, bool light) {
-    steps_.push_back(Step{x, y, who, light, PositionSnapshot::take()});
+    steps_.push_back(Step{x, y, who, light, PositionSnapshot::take(b_)});
     if (light) {
       ++light_count_;
-      place_stone_light(x, y, who);
+      place_stone_light(b_, x, y, who);
     } else {
-      place_stone(x, y, who);
+      place_stone(b_, x, y, who);
     }
     model_.changed(x, y);
   }
@@ -348,12 +344,12 @@ class PlacementStack {
     steps_.pop_back();
     if (s.light) {
       --light_count_;
-      remove_stone_light(s.x, s.y, s.who);
+      remove_stone_light(b_, s.x, s.y, s.who);
     } else {
-      remove_stone(s.x, s.y, s.who);
+      remove_stone(b_, s.x, s.y, s.who);
     }
     model_.changed(s.x, s.y);
-    return Undone{s.x, s.y, s.before.difference()};
+    return Undone{s.x, s.y, s.before.difference(b_)};
   }
 
   bool empty() const { return steps_.empty(); }
@@ -367,6 +363,7 @@ class PlacementStack {
     PositionSnapshot before;
   };
 
+  Board& b_;
   CodeModel& model_;
   std::vector<Step> steps_;
   int light_count_ = 0;

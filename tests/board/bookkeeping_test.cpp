@@ -5,28 +5,31 @@
 #include <string>
 #include <vector>
 
-#include "board_helpers.h"
+#include "board/bookkeeping_model.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
 using namespace zerin_test;
 
 namespace {
 
-class BookkeepingTest : public BoardFixture {
+class BookkeepingTest : public EngineTest {
  protected:
-  static int code(int x, int y, int d, int player) { return dir_shapes[x][y][d].code[player - 1]; }
-  static int value_sum(int x, int y, int player) { return cell_summaries[x][y].value_sum[player - 1]; }
+  static int code(int x, int y, int d, int player) { return position.dir_shapes[x][y][d].code[player - 1]; }
+  static int value_sum(int x, int y, int player) { return position.cell_summaries[x][y].value_sum[player - 1]; }
   static bool in_kind(int kind, int player, int x, int y) {
-    const bool in = threat_sets.row_mask[kind][player - 1][x] >> y & 1;
+    const bool in = position.threat_sets.row_mask[kind][player - 1][x] >> y & 1;
     if (in) {
-      EXPECT_TRUE(threat_sets.set_rows[kind][player - 1] >> x & 1) << "row summary of kind " << kind;
+      EXPECT_TRUE(position.threat_sets.set_rows[kind][player - 1] >> x & 1) << "row summary of kind " << kind;
     }
     return in;
   }
 };
 
 // Summaries, totals and threat sets against the stored codes and rooms of all cells.
-void expect_sums_and_sets(bool with_double_threats) { ASSERT_EQ(sums_and_sets_fault(with_double_threats), ""); }
+void expect_sums_and_sets(bool with_double_threats) {
+  ASSERT_EQ(sums_and_sets_fault(position, with_double_threats), "");
+}
 
 // reset_board's codes and rooms on the n by n square, worked out from each cell's place
 // on it, and the summaries that follow from them.
@@ -35,38 +38,39 @@ void expect_start_state(int n) {
     for (int y = 0; y < n; ++y)
       for (int d = 0; d < 4; ++d)
         for (int p = 0; p < 2; ++p) {
-          ASSERT_EQ(dir_shapes[x][y][d].code[p], start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
-          ASSERT_EQ(dir_shapes[x][y][d].room[p], start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          const DirShape& s = position.dir_shapes[x][y][d];
+          ASSERT_EQ(s.code[p], start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          ASSERT_EQ(s.room[p], start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
         }
   expect_sums_and_sets(true);
-  EXPECT_EQ(room_total[0] | room_total[1], 0);
+  EXPECT_EQ(position.room_total[0] | position.room_total[1], 0);
   ThreatSets empty{};
-  EXPECT_EQ(std::memcmp(&threat_sets, &empty, sizeof empty), 0);
+  EXPECT_EQ(std::memcmp(&position.threat_sets, &empty, sizeof empty), 0);
 }
 
 }  // namespace
 
 TEST_F(BookkeepingTest, EmptyBoardStartState) {
   for (int n : {24, 15, 6}) {
-    SetUpBoard(n, n, 0);
+    new_board(0, n, n);
     expect_start_state(n);
   }
   // On 6 x 6 the straight rooms follow the written rule even where it is lopsided.
-  EXPECT_EQ(dir_shapes[0][2][0].room[0], 6);
-  EXPECT_EQ(dir_shapes[0][3][0].room[0], 7);
-  EXPECT_EQ(dir_shapes[0][4][0].room[0], 5);
+  EXPECT_EQ(position.dir_shapes[0][2][0].room[0], 6);
+  EXPECT_EQ(position.dir_shapes[0][3][0].room[0], 7);
+  EXPECT_EQ(position.dir_shapes[0][4][0].room[0], 5);
   // The diagonals count only the cells on the square: (1, 1) sees (0, 0) and
   // (2, 2)..(5, 5); (1, 4) sees only (0, 3) and (2, 5), too little room for a code.
-  EXPECT_EQ(dir_shapes[1][1][3].room[0], 5);
-  EXPECT_EQ(dir_shapes[1][1][3].code[0], 1);
-  EXPECT_EQ(dir_shapes[1][4][3].room[0], 2);
-  EXPECT_EQ(dir_shapes[1][4][3].code[0], 0);
+  EXPECT_EQ(position.dir_shapes[1][1][3].room[0], 5);
+  EXPECT_EQ(position.dir_shapes[1][1][3].code[0], 1);
+  EXPECT_EQ(position.dir_shapes[1][4][3].room[0], 2);
+  EXPECT_EQ(position.dir_shapes[1][4][3].code[0], 0);
 }
 
 TEST_F(BookkeepingTest, EmptyBoardTotalsEqualForBothPlayers) {
   for (int rule = 0; rule <= 2; ++rule) {
-    SetUpBoard(15, 15, rule);
-    EXPECT_EQ(eval_total[0], eval_total[1]) << rule;
+    new_board(rule, 15, 15);
+    EXPECT_EQ(position.eval_total[0], position.eval_total[1]) << rule;
   }
 }
 
@@ -74,10 +78,10 @@ TEST_F(BookkeepingTest, EmptyBoardTotalsEqualForBothPlayers) {
 // come from the table (no stones: 0) with the room of the first window that changed
 // them; cells farther away keep the start values.
 TEST_F(BookkeepingTest, RectangularStartState) {
-  SetUpBoard(20, 15, 0);
+  new_board(0, 20, 15);
   for (int d = 0; d < 4; ++d) {
     EXPECT_EQ(code(7, 10, d, 1), 1) << d;
-    EXPECT_EQ(dir_shapes[7][10][d].room[1], 8) << d;
+    EXPECT_EQ(position.dir_shapes[7][10][d].room[1], 8) << d;
   }
   // (13, 5): its row is whole; along x and both diagonals a blocked cell stands two
   // steps on, and was blocked first, leaving 4 + 1 cells of room.
@@ -85,29 +89,29 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   for (int d = 0; d < 4; ++d)
     for (int p = 1; p <= 2; ++p) {
       EXPECT_EQ(code(13, 5, d, p), codes[d]) << d;
-      EXPECT_EQ(dir_shapes[13][5][d].room[p - 1], rooms[d]) << d;
+      EXPECT_EQ(position.dir_shapes[13][5][d].room[p - 1], rooms[d]) << d;
     }
   // (10, 5) is five steps from the padding: out of reach under rule 0.
   EXPECT_EQ(code(10, 5, 1, 1), 1);
-  EXPECT_EQ(dir_shapes[10][5][1].room[0], 8);
+  EXPECT_EQ(position.dir_shapes[10][5][1].room[0], 8);
   expect_sums_and_sets(true);
-  EXPECT_EQ(eval_total[0], eval_total[1]);
+  EXPECT_EQ(position.eval_total[0], position.eval_total[1]);
 
   // The re-examination stops at the edge of the rectangle, so a padding cell keeps its
   // start code along the line that leaves the board, and only the line that runs
   // through the padding itself sees it blocked.
   EXPECT_EQ(code(17, 5, 1, 1), 1);
-  EXPECT_EQ(dir_shapes[17][5][1].room[0], 6);  // 20 - 17 + 3
+  EXPECT_EQ(position.dir_shapes[17][5][1].room[0], 6);  // 20 - 17 + 3
   EXPECT_EQ(code(17, 5, 0, 1), 0);
-  SetUpBoard(15, 20, 0);
+  new_board(0, 15, 20);
   EXPECT_EQ(code(5, 17, 0, 2), 1);
-  EXPECT_EQ(dir_shapes[5][17][0].room[1], 6);
+  EXPECT_EQ(position.dir_shapes[5][17][0].room[1], 6);
   EXPECT_EQ(code(5, 17, 1, 2), 0);
 }
 
 TEST_F(BookkeepingTest, FirstStoneAtTheCentre) {
-  SetUpBoard(15, 15, 0);
-  place_stone(7, 7, 1);
+  new_board(0, 15, 15);
+  place_stone(position, 7, 7, 1);
   const int owner[5] = {0, 5, 4, 3, 1};
   for (int d = 0; d < 4; ++d) {
     EXPECT_EQ(code(7, 7, d, 1), 0);
@@ -123,7 +127,7 @@ TEST_F(BookkeepingTest, FirstStoneAtTheCentre) {
   }
   EXPECT_EQ(value_sum(7, 7, 1), 0);
   // Removing the stone leaves the table's code for an empty window, not the start code.
-  remove_stone(7, 7, 1);
+  remove_stone(position, 7, 7, 1);
   EXPECT_EQ(code(7, 8, 0, 1), 0);
   EXPECT_EQ(code(7, 7, 0, 1), 0);
 }
@@ -131,31 +135,31 @@ TEST_F(BookkeepingTest, FirstStoneAtTheCentre) {
 // A direction's room is taken from the table only when its code changes: the second
 // player's (7, 9) keeps the room it had when the first stone turned its code to 0.
 TEST_F(BookkeepingTest, RoomFollowsTheCodeNotTheWindow) {
-  SetUpBoard(15, 15, 0);
-  place_stone(7, 7, 1);
+  new_board(0, 15, 15);
+  place_stone(position, 7, 7, 1);
   EXPECT_EQ(code(7, 9, 0, 2), 0);
-  EXPECT_EQ(dir_shapes[7][9][0].room[1], 5);
-  const int16_t room_sum = cell_summaries[7][9].room_sum[1];
-  place_stone(7, 11, 1);
-  EXPECT_EQ(pattern_table[window_from_word(0, 7, 9)].room[1], 2);
-  EXPECT_EQ(dir_shapes[7][9][0].room[1], 5);
-  EXPECT_EQ(cell_summaries[7][9].room_sum[1], room_sum);
+  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
+  const int16_t room_sum = position.cell_summaries[7][9].room_sum[1];
+  place_stone(position, 7, 11, 1);
+  EXPECT_EQ(pattern_table[window_from_word(position, 0, 7, 9)].room[1], 2);
+  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
+  EXPECT_EQ(position.cell_summaries[7][9].room_sum[1], room_sum);
 }
 
 TEST_F(BookkeepingTest, ThreeInARowMakesOpenFourPoints) {
-  SetUpBoard(15, 15, 0);
+  new_board(0, 15, 15);
   for (int d = 0; d < 4; ++d) {
-    reset_board();
-    for (int k = -1; k <= 1; ++k) place_stone(7 + k * DIR_DX[d], 7 + k * DIR_DY[d], 2);
+    reset_board(position, 15, 15, RULE_FREESTYLE);
+    for (int k = -1; k <= 1; ++k) place_stone(position, 7 + k * DIR_DX[d], 7 + k * DIR_DY[d], 2);
     for (int side = -1; side <= 1; side += 2) {
       const int x = 7 + 2 * side * DIR_DX[d], y = 7 + 2 * side * DIR_DY[d];
       EXPECT_EQ(code(x, y, d, 2), 11);
-      EXPECT_EQ(threat_sets.dir_mask[1][1][x][y], 1 << d) << d;
+      EXPECT_EQ(position.threat_sets.dir_mask[1][1][x][y], 1 << d) << d;
       EXPECT_TRUE(in_kind(1, 2, x, y));
       EXPECT_FALSE(in_kind(1, 1, x, y));
     }
     int cells = 0;
-    for (int x = 0; x < 15; ++x) cells += __builtin_popcount(threat_sets.row_mask[1][1][x]);
+    for (int x = 0; x < 15; ++x) cells += __builtin_popcount(position.threat_sets.row_mask[1][1][x]);
     EXPECT_EQ(cells, 2) << d;
   }
 }
@@ -165,68 +169,68 @@ TEST_F(BookkeepingTest, FiveAtTheWindowEdgeIsAnOverlineWhereTheRuleSaysSo) {
   // away is placed last, so only the radius-5 re-examination can see it.
   const struct { int rule, player, expected; } cases[] = {{1, 1, 13}, {1, 2, 13}, {2, 1, 13}, {2, 2, 12}};
   for (const auto& c : cases) {
-    SetUpBoard(15, 15, c.rule);
-    for (int y = 5; y <= 9; ++y) place_stone(7, y, c.player);
-    EXPECT_EQ(pattern_table[window_from_word(0, 7, 4)].code[c.player - 1], 12);
+    new_board(c.rule, 15, 15);
+    for (int y = 5; y <= 9; ++y) place_stone(position, 7, y, c.player);
+    EXPECT_EQ(pattern_table[window_from_word(position, 0, 7, 4)].code[c.player - 1], 12);
     EXPECT_EQ(code(7, 4, 0, c.player), c.expected) << c.rule << " " << c.player;
     EXPECT_EQ(in_kind(0, c.player, 7, 4), c.expected == 12) << c.rule << " " << c.player;
 
     // Without the far stone (7, 4) completes exactly five again.
-    remove_stone(7, 9, c.player);
+    remove_stone(position, 7, 9, c.player);
     EXPECT_EQ(code(7, 4, 0, c.player), 12);
     EXPECT_TRUE(in_kind(0, c.player, 7, 4));
-    place_stone(7, 9, c.player);
+    place_stone(position, 7, 9, c.player);
     EXPECT_EQ(code(7, 4, 0, c.player), c.expected);
   }
 }
 
 TEST_F(BookkeepingTest, RenjuOpenFourWithAStoneBehindACompletionIsAFour) {
-  SetUpBoard(15, 15, 2);
-  for (int y = 4; y <= 6; ++y) place_stone(7, y, 1);
-  for (int y = 8; y <= 10; ++y) place_stone(11, y, 2);  // the same shape for the second player
+  new_board(2, 15, 15);
+  for (int y = 4; y <= 6; ++y) place_stone(position, 7, y, 1);
+  for (int y = 8; y <= 10; ++y) place_stone(position, 11, y, 2);  // the same shape for the second player
   EXPECT_EQ(code(7, 7, 0, 1), 11);
   const int open_value = value_sum(7, 7, 1);
 
   // Filling (7, 8) after (7, 7) would now make six.
-  place_stone(7, 9, 1);
-  place_stone(11, 13, 2);
+  place_stone(position, 7, 9, 1);
+  place_stone(position, 11, 13, 2);
   EXPECT_EQ(code(7, 7, 0, 1), 9);
   EXPECT_EQ(value_sum(7, 7, 1), open_value - 255);
   EXPECT_FALSE(in_kind(1, 1, 7, 7));
-  EXPECT_EQ(threat_sets.dir_mask[2][0][7][7], 1);
+  EXPECT_EQ(position.threat_sets.dir_mask[2][0][7][7], 1);
   EXPECT_EQ(code(7, 3, 0, 1), 11);  // the other end's completions are both exact fives
   EXPECT_EQ(code(11, 11, 0, 2), 11);  // never corrected for the second player
 
-  remove_stone(11, 13, 2);
-  remove_stone(7, 9, 1);
+  remove_stone(position, 11, 13, 2);
+  remove_stone(position, 7, 9, 1);
   EXPECT_EQ(code(7, 7, 0, 1), 11);
   EXPECT_EQ(value_sum(7, 7, 1), open_value);
   EXPECT_TRUE(in_kind(1, 1, 7, 7));
 }
 
 TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
-  SetUpBoard(15, 15, 0);
+  new_board(0, 15, 15);
   // Two twos meeting at (7, 7); (7, 6) turns them into two open threes.
-  place_stone(7, 5, 1);
-  place_stone(5, 7, 1);
-  place_stone(6, 7, 1);
+  place_stone(position, 7, 5, 1);
+  place_stone(position, 5, 7, 1);
+  place_stone(position, 6, 7, 1);
   EXPECT_LT(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
 
-  place_stone_light(7, 6, 1);
+  place_stone_light(position, 7, 6, 1);
   EXPECT_GE(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
   EXPECT_FALSE(in_kind(4, 1, 7, 7));
-  EXPECT_EQ(threat_sets.dir_mask[3][0][7][7], 0b11);  // kinds 0..3 are kept all the same
-  remove_stone_light(7, 6, 1);
+  EXPECT_EQ(position.threat_sets.dir_mask[3][0][7][7], 0b11);  // kinds 0..3 are kept all the same
+  remove_stone_light(position, 7, 6, 1);
 
-  place_stone(7, 6, 1);
+  place_stone(position, 7, 6, 1);
   EXPECT_GE(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
   EXPECT_TRUE(in_kind(4, 1, 7, 7));
   // A light stone on the point leaves kind 4 describing the position before it.
-  place_stone_light(7, 7, 2);
+  place_stone_light(position, 7, 7, 2);
   EXPECT_LT(value_sum(7, 7, 1), DOUBLE_THREAT_VALUE);
   EXPECT_TRUE(in_kind(4, 1, 7, 7));
-  remove_stone_light(7, 7, 2);
-  place_stone(7, 7, 2);
+  remove_stone_light(position, 7, 7, 2);
+  place_stone(position, 7, 7, 2);
   EXPECT_FALSE(in_kind(4, 1, 7, 7));
 }
 
@@ -237,7 +241,9 @@ namespace {
 
 class RandomRun {
  public:
-  RandomRun(int rule, unsigned seed) : rule_(rule), rng_(seed), stack_(model) { empty_ = PositionSnapshot::take(); }
+  RandomRun(int rule, unsigned seed) : model(position), rule_(rule), rng_(seed), stack_(position, model) {
+    empty_ = PositionSnapshot::take(position);
+  }
 
   void run(int steps) {
     int target = 30;
@@ -254,7 +260,7 @@ class RandomRun {
       }
     }
     while (!stack_.empty()) pop();
-    EXPECT_EQ(empty_.difference(), "") << "after the final unwind";
+    EXPECT_EQ(empty_.difference(position), "") << "after the final unwind";
   }
 
   CodeModel model;
@@ -265,15 +271,15 @@ class RandomRun {
 
   bool pick_cell(int& x, int& y) {
     for (int tries = 0; tries < 50; ++tries) {
-      if (board.move_count > 0 && uniform() < 0.8) {
-        const PlacedStone& s = board.move_list[rng_() % board.move_count];
+      if (position.move_count > 0 && uniform() < 0.8) {
+        const PlacedStone& s = position.move_list[rng_() % position.move_count];
         x = s.x + static_cast<int>(rng_() % 5) - 2;
         y = s.y + static_cast<int>(rng_() % 5) - 2;
       } else {
-        x = static_cast<int>(rng_() % game.height);
-        y = static_cast<int>(rng_() % game.width);
+        x = static_cast<int>(rng_() % position.height);
+        y = static_cast<int>(rng_() % position.width);
       }
-      if (on_board(x, y) && board.cells[x][y] == 0) return true;
+      if (on_board(position, x, y) && position.cells[x][y] == 0) return true;
     }
     return false;
   }
@@ -317,14 +323,14 @@ class RandomRun {
 }  // namespace
 
 TEST_F(BookkeepingTest, RandomNestedMovesFreeStyle) {
-  SetUpBoard(15, 15, 0);
+  new_board(0, 15, 15);
   RandomRun run(0, 1001);
   run.run(5000);
   EXPECT_GT(run.model.fives_seen, 0);
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesStandard) {
-  SetUpBoard(15, 15, 1);
+  new_board(1, 15, 15);
   RandomRun run(1, 2002);
   run.run(5000);
   EXPECT_GT(run.model.overlines_seen, 0);
@@ -332,7 +338,7 @@ TEST_F(BookkeepingTest, RandomNestedMovesStandard) {
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesRenju) {
-  SetUpBoard(15, 15, 2);
+  new_board(2, 15, 15);
   RandomRun run(2, 3003);
   run.run(5000);
   EXPECT_GT(run.model.overlines_seen, 0);
@@ -340,7 +346,7 @@ TEST_F(BookkeepingTest, RandomNestedMovesRenju) {
 }
 
 TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
-  SetUpBoard(20, 13, 1);
+  new_board(1, 20, 13);
   RandomRun run(1, 4004);
   run.run(5000);
   EXPECT_GT(run.model.overlines_seen, 0);

@@ -5,10 +5,10 @@
 #include <climits>
 #include <string>
 
-#include "board/board.h"
-#include "protocol/game_record.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
+using namespace zerin_test;
 
 namespace {
 
@@ -17,35 +17,31 @@ constexpr int NO[2] = {-1, -1}, A[2] = {3, 4}, B[2] = {5, 6}, C[2] = {7, 8}, D[2
 // Distinct keys sharing bucket 5 of a 16-bucket table.
 uint64_t key(int i) { return static_cast<uint64_t>(i + 1) << 40 | 0x12340005u; }
 
-class HashTable : public ::testing::Test {
+// Stores and probes go to the position with hash_key, at the game's move count
+// game_moves (the entries' generation).
+class HashTable : public EngineTest {
  protected:
   void SetUp() override {
+    EngineTest::SetUp();
     use_buckets(16);
-    game.count = 10;
-    board.hash_key = key(0);
-  }
-  void TearDown() override {
-    use_buckets(16);
-    game.count = 0;
-    board.hash_key = 0;
   }
   static void use_buckets(int32_t n) {
     trans_buckets = threat_buckets = n;
     resize_hash_tables();
     clear_hash_tables();
   }
-  // Probe of board.hash_key; moves[i] stays {77, 77} where nothing was written.
+  // Probe of hash_key; moves[i] stays {77, 77} where nothing was written.
   int probe(int depth, int alpha, int beta, int side = 1, int wanted = 3) {
     for (auto& m : moves) m[0] = m[1] = 77;
     int first[3] = {77, 77, 77}, second[3] = {77, 77, 77};
-    const int v = probe_table(depth, alpha, beta, side, static_cast<uint32_t>(board.hash_key),
-                              static_cast<uint32_t>(board.hash_key >> 32), first, second, wanted);
+    const int v = probe_table(depth, alpha, beta, side, static_cast<uint32_t>(hash_key),
+                              static_cast<uint32_t>(hash_key >> 32), first, second, wanted);
     for (int i = 0; i < 3; ++i) moves[i][0] = first[i], moves[i][1] = second[i];
     return v;
   }
-  static void store(int depth, int value, int bound, const int* m1 = NO, const int* m2 = NO,
-                    const int* m3 = NO, int side = 1) {
-    store_table(depth, value, bound, side, m1[0], m1[1], m2[0], m2[1], m3[0], m3[1]);
+  void store(int depth, int value, int bound, const int* m1 = NO, const int* m2 = NO, const int* m3 = NO,
+             int side = 1) {
+    store_table(hash_key, game_moves, depth, value, bound, side, m1[0], m1[1], m2[0], m2[1], m3[0], m3[1]);
   }
   static TransEntry& slot(int i) { return trans_table[0][5].entries[i]; }
   static bool holds(const int8_t (&got)[2], const int* want) { return got[0] == want[0] && got[1] == want[1]; }
@@ -53,17 +49,19 @@ class HashTable : public ::testing::Test {
   bool untouched() const { return moves[0][0] == 77 && moves[1][0] == 77 && moves[2][0] == 77; }
 
   int moves[3][2];
+  uint64_t hash_key = key(0);
+  int game_moves = 10;
 };
 
 TEST_F(HashTable, MissesWriteNoMoves) {
   for (uint64_t k : {key(0), uint64_t{0}}) {  // 0 is the empty board's key
-    board.hash_key = k;
+    hash_key = k;
     EXPECT_EQ(probe(1, -100, 100), HASH_MISS);
     EXPECT_TRUE(untouched());
   }
   store(4, 25, 3, A);
   EXPECT_EQ(probe(4, 0, 100, 2), HASH_MISS) << "sides have separate tables";
-  board.hash_key = key(1);
+  hash_key = key(1);
   EXPECT_EQ(probe(1, 0, 100), HASH_MISS);
   EXPECT_TRUE(untouched());
 }
@@ -74,11 +72,11 @@ TEST_F(HashTable, MateValuesAreHeldRelativeToTheStoringDepth) {
   EXPECT_EQ(slot(0).lower, 9998895);
   EXPECT_EQ(probe(5, 0, 1), 9998900);
   EXPECT_EQ(probe(7, 0, 1), 9998902);  // answers even where the entry is too shallow
-  board.hash_key = key(1);
+  hash_key = key(1);
   store(5, -9998900, 3);
   EXPECT_EQ(slot(1).upper, -9998895);
   EXPECT_EQ(probe(7, 0, 1), -9998902);
-  board.hash_key = key(2);  // just below the bound: an evaluation, so depth matters
+  hash_key = key(2);  // just below the bound: an evaluation, so depth matters
   store(5, 9998847, 3);
   EXPECT_EQ(probe(5, 0, 1), 9998847);
   EXPECT_EQ(probe(6, 0, 1), HASH_MISS);
@@ -91,7 +89,7 @@ TEST_F(HashTable, BoundsAnswerOutsideTheWindowWhenDeepEnough) {
   EXPECT_TRUE(holds(moves[0], A)) << "deep enough: the move is still delivered";
   EXPECT_EQ(probe(5, 30, 60), HASH_MISS);
   EXPECT_TRUE(untouched());
-  board.hash_key = key(1);
+  hash_key = key(1);
   store(4, 30, 2);  // lower bound
   EXPECT_EQ(probe(4, 0, 30), 30);
   EXPECT_EQ(probe(4, 0, 31), HASH_MISS);
@@ -116,7 +114,7 @@ TEST_F(HashTable, BoundsMergeAtEqualDepth) {
 
 TEST_F(HashTable, ShallowerStoreOnlyRefreshesGeneration) {
   store(6, 40, 3, A);
-  game.count = 11;
+  game_moves = 11;
   store(3, -20, 1, B, C);
   const TransEntry& e = slot(0);
   EXPECT_EQ(e.generation, 11);
@@ -142,7 +140,7 @@ TEST_F(HashTable, MoveSlotsKeepMostRecentFirstWithoutDuplicates) {
   probe(1, 0, 1, 1, 2);
   EXPECT_TRUE(holds(moves[1], D) && moves[2][0] == 77);
 
-  board.hash_key = key(1);  // a new entry keeps the moves as passed
+  hash_key = key(1);  // a new entry keeps the moves as passed
   store(2, 0, 3, NO, B, C);
   EXPECT_EQ(slot(1).move_count, 2);
   probe(1, 0, 1);
@@ -150,11 +148,11 @@ TEST_F(HashTable, MoveSlotsKeepMostRecentFirstWithoutDuplicates) {
 }
 
 TEST_F(HashTable, LockIsKeyXorCheckWord) {
-  board.hash_key = 0x0123456789ABCDE5ull;
+  hash_key = 0x0123456789ABCDE5ull;
   store(4, -7, 2);
   store(4, -3, 2);  // upper -7, lower -3: the lower bound's sign reaches bit 63
   // ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound in 64 bits
-  const uint64_t lock = board.hash_key ^ 0x0000006ffffffd12ull;
+  const uint64_t lock = hash_key ^ 0x0000006ffffffd12ull;
   EXPECT_EQ(slot(0).lock_lo, static_cast<uint32_t>(lock));
   EXPECT_EQ(slot(0).lock_hi, static_cast<uint32_t>(lock >> 32));
   slot(0).upper = -8;
@@ -165,14 +163,10 @@ TEST_F(HashTable, LockIsKeyXorCheckWord) {
 // fifth position at generation 10 and returns the slot it took.
 int victim(const int (&generation)[4], const int (&depth)[4], const int (&bound)[4]) {
   clear_hash_tables();
-  for (int i = 0; i < 4; ++i) {
-    board.hash_key = key(i);
-    store_table(depth[i], i, bound[i], 1, -1, -1, -1, -1, -1, -1);
-  }
+  for (int i = 0; i < 4; ++i) store_table(key(i), 10, depth[i], i, bound[i], 1, -1, -1, -1, -1, -1, -1);
   TransEntry* e = trans_table[0][5].entries;
   for (int i = 0; i < 4; ++i) e[i].generation = static_cast<int16_t>(generation[i]);
-  board.hash_key = key(9);
-  store_table(1, 99, 3, 1, -1, -1, -1, -1, -1, -1);
+  store_table(key(9), 10, 1, 99, 3, 1, -1, -1, -1, -1, -1, -1);
   int taken = -1;
   for (int i = 0; i < 4; ++i) {
     if (e[i].upper == 99) taken = i;
@@ -193,7 +187,7 @@ TEST_F(HashTable, ReplacementByAgeExactnessAndDepth) {
 TEST_F(HashTable, CountThatIsNoPowerOfTwoStaysInBounds) {
   use_buckets(1000);
   for (uint32_t lo : {0xFFFFFFFFu, 1000u, 998u, 0x12345678u}) {
-    board.hash_key = static_cast<uint64_t>(lo) * 0x9E3779B1ull << 32 | lo;
+    hash_key = static_cast<uint64_t>(lo) * 0x9E3779B1ull << 32 | lo;
     store(3, 11, 3, A);
     EXPECT_EQ(probe(3, 0, 1), 11);
     EXPECT_EQ(trans_table[0][lo & 999].entries[0].upper, 11) << lo;
@@ -228,7 +222,7 @@ TEST_F(HashTable, AbsurdSizeFallsBackToWhatMemoryHolds) {
     EXPECT_EQ(out, "MESSAGE not enough memory for 2147483647 hash buckets, using " +
                        std::to_string(used) + "\n");
   }
-  board.hash_key = ~uint64_t{0};  // last bucket
+  hash_key = ~uint64_t{0};  // last bucket
   store(2, 7, 3);
   EXPECT_EQ(probe(2, 0, 1), 7);
   testing::internal::CaptureStdout();

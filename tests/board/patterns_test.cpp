@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <string>
 
-#include "board/board.h"
 #include "board/patterns.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
+using namespace zerin_test;
 
 namespace {
 
@@ -45,14 +46,10 @@ int reverse5(int m) {
   return r;
 }
 
-// Sets board_rule for one test and puts the free-style rule back afterwards.
-class PatternTest : public ::testing::Test {
+// The tables a test builds for another rule are rebuilt by the next test's set-up.
+class PatternTest : public EngineTest {
  protected:
-  void TearDown() override { board_rule = 0; }
-  PatternEntry classify(int rule, const std::string& s) {
-    board_rule = rule;
-    return classify_window(window_of(s));
-  }
+  PatternEntry classify(int rule, const std::string& s) { return classify_window(window_of(s), rule); }
   int combo(int player, int a, int b, int c, int d) { return combo_table[player - 1][a][b][c][d]; }
 };
 
@@ -144,11 +141,10 @@ TEST_F(PatternTest, OverlineDependsOnRuleAndPlayer) {
 // swapping the colours swaps the players' fields except for Renju's one-sided overline.
 TEST_F(PatternTest, MirrorAndColourSymmetryOverAllWindows) {
   for (int rule = 0; rule <= 2; ++rule) {
-    board_rule = rule;
     for (int w = 0; w < WINDOW_COUNT; ++w) {
-      const PatternEntry e = classify_window(w);
-      const PatternEntry m = classify_window(mirror_window(w));
-      const PatternEntry s = classify_window(swap_colours(w));
+      const PatternEntry e = classify_window(w, rule);
+      const PatternEntry m = classify_window(mirror_window(w), rule);
+      const PatternEntry s = classify_window(swap_colours(w), rule);
       ASSERT_TRUE(e.code[0] == m.code[0] && e.code[1] == m.code[1] && e.room[0] == m.room[0] &&
                   e.room[1] == m.room[1])
           << rule << " " << w;
@@ -160,9 +156,8 @@ TEST_F(PatternTest, MirrorAndColourSymmetryOverAllWindows) {
 }
 
 TEST_F(PatternTest, BuildIsFastAndFollowsTheRule) {
-  board_rule = 1;
   const auto start = std::chrono::steady_clock::now();
-  build_pattern_tables();
+  build_pattern_tables(RULE_STANDARD);
   const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("pattern table build: %.1f ms\n", ms);
   EXPECT_LT(ms, 200.0);
@@ -170,8 +165,7 @@ TEST_F(PatternTest, BuildIsFastAndFollowsTheRule) {
   EXPECT_EQ(pattern_table[window_of("..xx_....")].code[0], 8);
   EXPECT_EQ(pattern_table[0].room[1], 8);
 
-  board_rule = 0;
-  build_pattern_tables();
+  build_pattern_tables(RULE_FREESTYLE);
   EXPECT_EQ(pattern_table[window_of("xxxx_x...")].code[0], 12);
 }
 
@@ -181,8 +175,7 @@ TEST_F(PatternTest, ComboGeneralRuleTellingValues) {
       {8, 8, -110},    {12, 0, -1944},  {11, 0, -410},  {3, 3, -1},    {0, 0, 0},
   };
   for (int rule = 0; rule <= 2; ++rule) {
-    board_rule = rule;
-    build_pattern_tables();
+    build_pattern_tables(rule);
     const int first = rule == 2 ? 2 : 1;  // Renju's first player has its own table
     for (int player = first; player <= 2; ++player) {
       for (const auto& c : cases) EXPECT_EQ(combo(player, c.c1, c.c2, 0, 0), c.value) << c.c1 << "," << c.c2;
@@ -194,8 +187,7 @@ TEST_F(PatternTest, ComboGeneralRuleTellingValues) {
 }
 
 TEST_F(PatternTest, ComboRenjuFirstPlayer) {
-  board_rule = 2;
-  build_pattern_tables();
+  build_pattern_tables(RULE_RENJU);
   const struct { int c[4]; int value; } cases[] = {
       {{13, 12, 0, 0}, 0},       {{13, 11, 11, 0}, -510},  {{13, 8, 5, 0}, -185},
       {{9, 9, 0, 0}, -384},      {{11, 9, 0, 0}, -447},    {{10, 9, 3, 0}, -390},
@@ -209,8 +201,7 @@ TEST_F(PatternTest, ComboRenjuFirstPlayer) {
 
 TEST_F(PatternTest, ComboEveryOrderingReadsTheSameValue) {
   for (int rule = 0; rule <= 2; ++rule) {
-    board_rule = rule;
-    build_pattern_tables();
+    build_pattern_tables(rule);
     EXPECT_EQ(combo(1, 12, 12, 0, 0), combo(1, 12, 0, 12, 0));
     EXPECT_EQ(combo(1, 12, 12, 0, 0), combo(1, 0, 0, 12, 12));
     for (int p = 1; p <= 2; ++p)

@@ -10,21 +10,24 @@
 #include <utility>
 #include <vector>
 
-#include "board/board.h"
 #include "board/hash_tables.h"
-#include "control/context.h"
+#include "control/game.h"
 #include "control/search_thread.h"
-#include "protocol/game_record.h"
-#include "protocol/settings.h"
+#include "protocol/game_commands.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
+using namespace zerin_test;
 
 namespace {
 
-class Limit : public ::testing::Test {
+// The limits of the main worker's decision.
+class Limit : public EngineTest {
  protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { reset(); }
+  void SetUp() override {
+    EngineTest::SetUp();
+    reset();
+  }
   // Default settings, an empty 15 by 15 board, 30 s per move, just started.
   static void reset() {
     settings.timeout_turn = 30000;
@@ -33,13 +36,13 @@ class Limit : public ::testing::Test {
     settings.max_depth = 576;
     game.width = game.height = 15;
     game.count = 0;
-    stop_flag = abort_flag = 0;
-    node_count = 0;
-    ample_time = false;
-    turn_limit = 30000;
-    decision_start = clock_ms();
+    stop_flag = 0;
+    worker.abort_flag = 0;
+    worker.node_count = 0;
+    worker.turn_limit = 30000;
+    worker.decision_start = clock_ms();
   }
-  static void elapsed(int32_t ms) { decision_start = clock_ms() - ms; }
+  static void elapsed(int32_t ms) { worker.decision_start = clock_ms() - ms; }
 };
 
 TEST_F(Limit, TurnLimit) {
@@ -62,160 +65,164 @@ TEST_F(Limit, TurnLimit) {
     settings.timeout_turn = c.timeout_turn;
     settings.time_left = c.time_left;
     game.count = c.count;
-    compute_turn_limit(true);
-    EXPECT_EQ(turn_limit, c.turn_limit) << c.timeout_turn << " " << c.time_left;
-    EXPECT_EQ(ample_time, c.ample) << c.timeout_turn << " " << c.time_left;
-    ample_time = !c.ample;
-    compute_turn_limit(false);  // the balance searches leave ample_time alone
-    EXPECT_EQ(ample_time, !c.ample);
+    const bool ample = compute_turn_limit(worker);
+    EXPECT_EQ(worker.turn_limit, c.turn_limit) << c.timeout_turn << " " << c.time_left;
+    EXPECT_EQ(ample, c.ample) << c.timeout_turn << " " << c.time_left;
   }
 }
 
 TEST_F(Limit, SearchCheck) {
-  EXPECT_TRUE(search_limit_check());
+  EXPECT_TRUE(search_limit_check(worker));
   settings.max_node = 1000;  // budget first: node_count / 1024 > max_node
-  node_count = 1024 * 1001 - 1;
-  EXPECT_TRUE(search_limit_check());
-  node_count = 1024 * 1001;
-  EXPECT_FALSE(search_limit_check());
-  EXPECT_EQ(abort_flag, 1);
+  worker.node_count = 1024 * 1001 - 1;
+  EXPECT_TRUE(search_limit_check(worker));
+  worker.node_count = 1024 * 1001;
+  EXPECT_FALSE(search_limit_check(worker));
+  EXPECT_EQ(worker.abort_flag, 1);
 
   reset();
-  turn_limit = 100000;  // then time, with a 30 ms margin
+  worker.turn_limit = 100000;  // then time, with a 30 ms margin
   elapsed(90000);
-  EXPECT_TRUE(search_limit_check());
+  EXPECT_TRUE(search_limit_check(worker));
   elapsed(99970);
-  EXPECT_FALSE(search_limit_check());
+  EXPECT_FALSE(search_limit_check(worker));
 
   reset();
   stop_flag = 1;
-  EXPECT_FALSE(search_limit_check());
+  EXPECT_FALSE(search_limit_check(worker));
 
   reset();
   settings.max_node = -1;  // neither budget nor time, only the stop flag
-  node_count = INT64_C(1) << 50;
-  turn_limit = -1000;
-  EXPECT_TRUE(search_limit_check());
-  EXPECT_EQ(abort_flag, 0);
+  worker.node_count = INT64_C(1) << 50;
+  worker.turn_limit = -1000;
+  EXPECT_TRUE(search_limit_check(worker));
+  EXPECT_EQ(worker.abort_flag, 0);
   stop_flag = 1;
-  EXPECT_FALSE(search_limit_check());
+  EXPECT_FALSE(search_limit_check(worker));
 }
 
 TEST_F(Limit, NodeCountingAbortsAtFirstTestPastBudget) {
   settings.max_node = 1000;
-  turn_limit = INT32_MAX;
-  while (enter_node()) {
+  worker.turn_limit = INT32_MAX;
+  while (enter_node(worker)) {
   }
-  EXPECT_EQ(node_count, 1024 * 1001);
-  EXPECT_EQ(abort_flag, 1);
+  EXPECT_EQ(worker.node_count, 1024 * 1001);
+  EXPECT_EQ(worker.abort_flag, 1);
 }
 
 TEST_F(Limit, SearchCheckArithmeticDoesNotWrap) {
-  decision_start = INT32_MIN;  // clock + 30 - decision_start needs more than 32 bits
-  turn_limit = INT32_MAX;
-  EXPECT_FALSE(search_limit_check());
+  worker.decision_start = INT32_MIN;  // clock + 30 - decision_start needs more than 32 bits
+  worker.turn_limit = INT32_MAX;
+  EXPECT_FALSE(search_limit_check(worker));
   reset();
-  decision_start = INT32_MAX;
-  turn_limit = INT32_MIN;
-  EXPECT_FALSE(search_limit_check());
+  worker.decision_start = INT32_MAX;
+  worker.turn_limit = INT32_MIN;
+  EXPECT_FALSE(search_limit_check(worker));
   reset();
   settings.max_node = INT32_MAX;
-  node_count = INT64_C(1024) * INT32_MAX;
-  EXPECT_TRUE(search_limit_check());
-  node_count = INT64_MAX;
-  EXPECT_FALSE(search_limit_check());
+  worker.node_count = INT64_C(1024) * INT32_MAX;
+  EXPECT_TRUE(search_limit_check(worker));
+  worker.node_count = INT64_MAX;
+  EXPECT_FALSE(search_limit_check(worker));
   settings.max_node = INT32_MIN;
-  node_count = 0;
-  EXPECT_FALSE(search_limit_check());
+  worker.node_count = 0;
+  EXPECT_FALSE(search_limit_check(worker));
 }
 
 TEST_F(Limit, ThinkIterationStart) {
   elapsed(100000);  // iteration 1 ignores time, room and the stop flag
   game.count = 225;
   stop_flag = 1;
-  EXPECT_TRUE(think_may_start_iteration(1));
-  EXPECT_FALSE(think_may_start_iteration(2));
+  EXPECT_TRUE(think_may_start_iteration(worker, 1, false));
+  EXPECT_FALSE(think_may_start_iteration(worker, 2, false));
   settings.max_depth = 0;
-  EXPECT_FALSE(think_may_start_iteration(1));
+  EXPECT_FALSE(think_may_start_iteration(worker, 1, false));
 
   reset();
   settings.time_left = 16000;  // turn_limit 1000, not ample
   game.count = 10;
-  compute_turn_limit(true);
-  EXPECT_TRUE(think_may_start_iteration(2));
+  const bool ample = compute_turn_limit(worker);
+  ASSERT_FALSE(ample);
+  EXPECT_TRUE(think_may_start_iteration(worker, 2, ample));
   elapsed(250);
-  EXPECT_FALSE(think_may_start_iteration(2));
-  ample_time = true;
-  EXPECT_TRUE(think_may_start_iteration(2));
-  EXPECT_TRUE(think_may_start_iteration(215));  // count + d <= 225
-  EXPECT_FALSE(think_may_start_iteration(216));
+  EXPECT_FALSE(think_may_start_iteration(worker, 2, ample));
+  EXPECT_TRUE(think_may_start_iteration(worker, 2, true));
+  EXPECT_TRUE(think_may_start_iteration(worker, 215, true));  // count + d <= 225
+  EXPECT_FALSE(think_may_start_iteration(worker, 216, true));
   settings.max_depth = 1;
-  EXPECT_FALSE(think_may_start_iteration(2));
+  EXPECT_FALSE(think_may_start_iteration(worker, 2, true));
 
   reset();
   settings.max_node = 1000;  // a quarter of the budget, in whole units of 1024
-  node_count = 256000 - 1;
-  EXPECT_TRUE(think_may_start_iteration(2));
-  node_count = 256000;
-  EXPECT_FALSE(think_may_start_iteration(1));
+  worker.node_count = 256000 - 1;
+  EXPECT_TRUE(think_may_start_iteration(worker, 2, false));
+  worker.node_count = 256000;
+  EXPECT_FALSE(think_may_start_iteration(worker, 1, false));
   settings.max_node = 1000000000;  // not checked from 10^9 on
-  node_count = INT64_C(1) << 40;
-  EXPECT_TRUE(think_may_start_iteration(2));
+  worker.node_count = INT64_C(1) << 40;
+  EXPECT_TRUE(think_may_start_iteration(worker, 2, false));
   settings.max_node = 999999999;  // 4 x 600000000 units needs more than 32 bits
-  node_count = INT64_C(1024) * 600000000;
-  EXPECT_FALSE(think_may_start_iteration(2));
+  worker.node_count = INT64_C(1024) * 600000000;
+  EXPECT_FALSE(think_may_start_iteration(worker, 2, false));
 
   reset();
   settings.max_node = -1;  // runs on to max_depth or the stop flag
   elapsed(1000000);
   game.count = 225;
-  node_count = INT64_C(1) << 40;
-  EXPECT_TRUE(think_may_start_iteration(576));
-  EXPECT_FALSE(think_may_start_iteration(577));
+  worker.node_count = INT64_C(1) << 40;
+  EXPECT_TRUE(think_may_start_iteration(worker, 576, false));
+  EXPECT_FALSE(think_may_start_iteration(worker, 577, false));
   stop_flag = 1;
-  EXPECT_FALSE(think_may_start_iteration(40));
+  EXPECT_FALSE(think_may_start_iteration(worker, 40, false));
 }
 
 TEST_F(Limit, BalanceIterationStart) {
-  EXPECT_TRUE(balance_may_start_iteration(1));
+  EXPECT_TRUE(balance_may_start_iteration(worker, 1));
   stop_flag = 1;
-  EXPECT_FALSE(balance_may_start_iteration(1));
+  EXPECT_FALSE(balance_may_start_iteration(worker, 1));
   stop_flag = 0;
-  ample_time = true;  // not part of the balance rule
-  turn_limit = 1000;
+  worker.turn_limit = 1000;  // a quarter gone: the balance rule knows no ample match time
   elapsed(250);
-  EXPECT_FALSE(balance_may_start_iteration(1));
+  EXPECT_FALSE(balance_may_start_iteration(worker, 1));
 
   reset();
   game.count = 220;  // room for the iteration and the two balance stones
-  EXPECT_TRUE(balance_may_start_iteration(3));
-  EXPECT_FALSE(balance_may_start_iteration(4));
+  EXPECT_TRUE(balance_may_start_iteration(worker, 3));
+  EXPECT_FALSE(balance_may_start_iteration(worker, 4));
   settings.max_node = 1000;
-  node_count = 256000;
-  EXPECT_FALSE(balance_may_start_iteration(1));
+  worker.node_count = 256000;
+  EXPECT_FALSE(balance_may_start_iteration(worker, 1));
   settings.max_node = -1;
   elapsed(1000000);
-  EXPECT_TRUE(balance_may_start_iteration(1));
+  EXPECT_TRUE(balance_may_start_iteration(worker, 1));
 }
 
 TEST_F(Limit, IterationStartArithmeticDoesNotWrap) {
-  turn_limit = INT32_MAX;
-  decision_start = INT32_MIN;  // elapsed about 2^31, times 4
-  EXPECT_FALSE(think_may_start_iteration(2));
-  EXPECT_FALSE(balance_may_start_iteration(1));
+  worker.turn_limit = INT32_MAX;
+  worker.decision_start = INT32_MIN;  // elapsed about 2^31, times 4
+  EXPECT_FALSE(think_may_start_iteration(worker, 2, false));
+  EXPECT_FALSE(balance_may_start_iteration(worker, 1));
   reset();
   settings.max_depth = INT32_MAX;
   settings.max_node = INT32_MIN;
-  EXPECT_FALSE(think_may_start_iteration(1));
+  EXPECT_FALSE(think_may_start_iteration(worker, 1, false));
   settings.max_node = INT32_MAX;
   game.count = 10;  // count + d must not wrap into seeming room
-  EXPECT_FALSE(think_may_start_iteration(INT32_MAX));
-  EXPECT_FALSE(balance_may_start_iteration(INT32_MAX - 1));
+  EXPECT_FALSE(think_may_start_iteration(worker, INT32_MAX, false));
+  EXPECT_FALSE(balance_may_start_iteration(worker, INT32_MAX - 1));
   settings.max_node = -1;
-  EXPECT_TRUE(think_may_start_iteration(INT32_MAX));
+  EXPECT_TRUE(think_may_start_iteration(worker, INT32_MAX, false));
 }
 
-TEST(LimitHashSize, AppliesOnlyANewRequest) {
+// The hash tables' size as the settings ask for it. The set-up puts the settings and the
+// tables back afterwards.
+class LimitHashSize : public EngineTest {
+ protected:
+  // The key stored and probed; probe_table takes its halves 0x77 and 0xBAD.
+  static constexpr uint64_t KEY = 0x00000BAD00000077ull;
+};
+
+TEST_F(LimitHashSize, AppliesOnlyANewRequest) {
   auto use = [](int32_t n) {
     settings.hash_size = requested_buckets = trans_buckets = threat_buckets = n;
     resize_hash_tables();
@@ -226,8 +233,7 @@ TEST(LimitHashSize, AppliesOnlyANewRequest) {
     return probe_table(3, 0, 1, 1, 0x77, 0xBAD, a, b, 1) == 11;
   };
   use(16);
-  board.hash_key = 0x00000BAD00000077ull;
-  store_table(3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
+  store_table(KEY, 0, 3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
   apply_hash_size();
   EXPECT_TRUE(present());
 
@@ -241,15 +247,11 @@ TEST(LimitHashSize, AppliesOnlyANewRequest) {
   apply_hash_size();
   EXPECT_TRUE(trans_allocated == 1000 && threat_allocated == 1000);
   EXPECT_FALSE(present());
-
-  use(16);
-  settings.hash_size = requested_buckets = 524288;
-  board.hash_key = 0;
 }
 
 // max_memory leaves the tables what FIXED_FOOTPRINT does not take, in whole powers of
 // two of 384-byte units, never more than hash_size.
-TEST(LimitHashSize, MemoryLimitCutsTheTablesToAPowerOfTwoThatFits) {
+TEST_F(LimitHashSize, MemoryLimitCutsTheTablesToAPowerOfTwoThatFits) {
   constexpr int32_t MIB = 1 << 20;
   EXPECT_EQ(hash_buckets_within(524288, 0), 524288);
   EXPECT_EQ(hash_buckets_within(524288, -5), 524288);
@@ -287,7 +289,7 @@ std::pair<size_t, size_t> resident_table_pages() {
 // zeroing the pages of a fresh block as the first thousand nodes touch them, took up to
 // 250 ms on this kind of machine, far beyond a 50 ms timeout_turn. A game's start makes
 // them ready, before its greeting; a clear of tables that hold nothing does nothing.
-TEST(LimitHashSize, GameStartMakesTheTablesReady) {
+TEST_F(LimitHashSize, GameStartMakesTheTablesReady) {
   settings.hash_size = 65536;  // 24 MiB
   testing::internal::CaptureStdout();
   start_game(15, 15);
@@ -299,8 +301,7 @@ TEST(LimitHashSize, GameStartMakesTheTablesReady) {
   EXPECT_EQ(resident, pages) << "every page touched before the first search";
 
   int a[3], b[3];
-  board.hash_key = 0x00000BAD00000077ull;
-  store_table(3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
+  store_table(KEY, 0, 3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
   EXPECT_FALSE(hash_tables_clean);
   testing::internal::CaptureStdout();
   restart_game();
@@ -315,14 +316,6 @@ TEST(LimitHashSize, GameStartMakesTheTablesReady) {
   EXPECT_TRUE(trans_allocated == 32768 && hash_tables_clean);
   std::tie(resident, pages) = resident_table_pages();
   EXPECT_EQ(resident, 0u) << "of " << pages;
-
-  trans_buckets = threat_buckets = 16;
-  resize_hash_tables();
-  clear_hash_tables();
-  settings.hash_size = requested_buckets = 524288;
-  board.hash_key = 0;
-  game.width = game.height = 0;
-  game.board_size = 15;
 }
 
 }  // namespace

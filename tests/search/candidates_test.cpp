@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "board/bookkeeping.h"
-#include "control/context.h"
-#include "search/search_setup.h"
+#include "support/engine_setup.h"
 #include "threats/collectors.h"
 #include "threats/evaluation.h"
 #include "threats/forbidden.h"
 
 using namespace zerin;
-using namespace zerin::testing;
+using namespace zerin_test;
 
 namespace {
 
@@ -26,10 +25,9 @@ Cells cells_of(const Candidate* list, int n) {
 
 // A node of the given kind, already counted as expanding (its stamps are fresh).
 SearchNode expanding_node(int side, bool pv, bool root = false) {
-  iteration_depth = 5;
-  SearchNode node;
-  init_search_node(node, root ? 5 : 3, 0, pv ? 1000 : 1, side, 0, root);
-  ++ply_visits[node.ply];
+  worker.iteration_depth = 5;
+  SearchNode node(worker, root ? 5 : 3, 0, pv ? 1000 : 1, side, 0, root);
+  ++worker.ply_visits[node.ply];
   return node;
 }
 
@@ -54,7 +52,7 @@ TEST(CandidateSort, EqualScoresKeepTheirOrder) {
   for (int n : {7, 32, 33, 200, LIST_CAPACITY}) {  // the short and the merging path
     std::vector<Candidate> list(n);
     for (int i = 0; i < n; ++i) list[i] = {i % 5 == 4 ? SKIP_SCORE : -(i * 7 % 3), static_cast<int16_t>(i), 0};
-    sort_candidates(list.data(), n);
+    sort_candidates(worker, list.data(), n);
     for (int i = 1; i < n; ++i) {
       ASSERT_LE(list[i - 1].score, list[i].score) << n;
       if (list[i - 1].score == list[i].score) {
@@ -64,7 +62,7 @@ TEST(CandidateSort, EqualScoresKeepTheirOrder) {
   }
 }
 
-class CandidateStages : public SearchTest {};
+class CandidateStages : public EngineTest {};
 
 TEST_F(CandidateStages, OwnThreatsComeBeforeTheOpponents) {
   // Black's three-three point (5,4), white's (10,9); nobody has an open-four point.
@@ -77,8 +75,8 @@ TEST_F(CandidateStages, OwnThreatsComeBeforeTheOpponents) {
   for (int i = 0; i < 5; ++i) EXPECT_EQ(stages[i].first, phases[i]) << "stage 2 is empty and falls through";
   EXPECT_EQ(stages[0].second, (Cells{{5, 4}}));
   EXPECT_EQ(stages[1].second, (Cells{{10, 9}}));
-  EXPECT_EQ(stages[2].second, cells_of(expect, collect_plain_threat_points(expect, 1)));
-  EXPECT_EQ(stages[3].second, cells_of(expect, collect_plain_threat_points(expect, 2)));
+  EXPECT_EQ(stages[2].second, cells_of(expect, collect_plain_threat_points(position, expect, 1)));
+  EXPECT_EQ(stages[3].second, cells_of(expect, collect_plain_threat_points(position, expect, 2)));
 }
 
 TEST_F(CandidateStages, OpenFourDefenceIsTheLastStage) {
@@ -100,7 +98,7 @@ TEST_F(CandidateStages, RenjuWhiteFacingOnlyForbiddenOpenFoursGoesOn) {
     new_board(rule);
     put({{7, 4, 1}, {7, 5, 1}, {7, 7, 1}, {4, 6, 1}, {5, 6, 1}, {6, 6, 1}, {3, 6, 2}, {12, 12, 2}});
     if (rule == 2) {
-      ASSERT_EQ(is_forbidden(7, 6), 1);
+      ASSERT_EQ(is_forbidden(position, 7, 6), 1);
     }
     SearchNode node = expanding_node(2, true);
     int phase = STAGE_OPEN_FOUR_DEFENCE;
@@ -110,11 +108,11 @@ TEST_F(CandidateStages, RenjuWhiteFacingOnlyForbiddenOpenFoursGoesOn) {
   }
 }
 
-class CandidateGeneral : public SearchTest {};
+class CandidateGeneral : public EngineTest {};
 
 TEST_F(CandidateGeneral, EveryCellIsAcceptedOnce) {
   put({{5, 5, 1}, {5, 6, 1}, {6, 4, 1}, {7, 4, 1}, {10, 10, 2}, {10, 11, 2}, {11, 9, 2}, {12, 9, 2}});
-  block_grid[6][5] = 1;  // next to black's stones
+  block_grid.cells[6][5] = 1;  // next to black's stones
   SearchNode node = expanding_node(1, true, true);
   int phase = STAGE_GENERAL;
   const int n = next_batch(node, &phase);
@@ -127,7 +125,7 @@ TEST_F(CandidateGeneral, EveryCellIsAcceptedOnce) {
   EXPECT_EQ(accepted, static_cast<int>(seen.size()));
   EXPECT_LT(accepted, n) << "the passes overlap";
   EXPECT_EQ(seen.count({6, 5}), 0u) << "a blocked cell never qualifies at the root";
-  sort_candidates(node.list, n);
+  sort_candidates(worker, node.list, n);
   EXPECT_EQ(node.list[accepted].score, SKIP_SCORE);
   const int again = next_batch(node, &phase);  // the same stage asked once more
   EXPECT_EQ(score_batch(node, again), 0);
@@ -145,7 +143,7 @@ TEST_F(CandidateGeneral, BatchOnALargeBoardOutgrowsOneList) {
   EXPECT_EQ(score_batch(node, n), MAX_CELLS - game.count);
 }
 
-class CandidateAttributes : public SearchTest {
+class CandidateAttributes : public EngineTest {
  protected:
   // Black's closed three on row x leaves the four point (x,7): a shape-code-9 cell of
   // value 256 + 3 with no five or open-four point near it, hence class 1.
@@ -180,14 +178,14 @@ TEST_F(CandidateAttributes, FourOffsetByEdgeDistanceAndEvaluation) {
   const int cases[][2] = {{700, 0},    {500, -4},   {450, -8},   {350, -16},  {250, -24},  {150, -32},
                           {0, -40},    {-150, -44}, {-250, -52}, {-350, -64}, {-600, -72}};
   for (const auto& c : cases) {
-    node = expanding_node(1, false);
-    node.cached_eval = c[0];
-    EXPECT_EQ(move_attributes(1, 7, node).offset, c[1]) << "evaluation " << c[0];
+    SearchNode with_eval = expanding_node(1, false);
+    with_eval.cached_eval = c[0];
+    EXPECT_EQ(move_attributes(1, 7, with_eval).offset, c[1]) << "evaluation " << c[0];
   }
-  node = expanding_node(1, false);
-  const int offset = move_attributes(1, 7, node).offset;
-  EXPECT_EQ(node.cached_eval, evaluate_position(node.depth - 1, 1));
+  SearchNode fresh = expanding_node(1, false);
+  const int offset = move_attributes(1, 7, fresh).offset;
+  EXPECT_EQ(fresh.cached_eval, evaluate_position(worker, fresh.depth - 1, 1));
   SearchNode preset = expanding_node(1, false);
-  preset.cached_eval = node.cached_eval;
+  preset.cached_eval = fresh.cached_eval;
   EXPECT_EQ(offset, move_attributes(1, 7, preset).offset);
 }

@@ -17,12 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "search/candidate_lists.h"
 #include "search/root_search.h"
-#include "search/search_setup.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
-using namespace zerin::testing;
+using namespace zerin_test;
 
 namespace {
 
@@ -72,21 +71,22 @@ Outcome deepen(const Position& p) {
     who ^= 3;
   }
   Outcome out;
-  for (int d = 1; d <= 12 && !abort_flag; ++d) {
-    iteration_depth = d;
-    sole_candidate = 0;
-    const int v = search_root(who);
-    if (abort_flag && v == 0) break;
+  for (int d = 1; d <= 12 && !worker.abort_flag; ++d) {
+    worker.iteration_depth = d;
+    worker.sole_candidate = 0;
+    const int v = search_root(worker, who);
+    if (worker.abort_flag && v == 0) break;
     out.depth = d;
     out.value = v;
     if (v >= DECIDED_BOUND || v <= -DECIDED_BOUND) break;
   }
-  out.x = best_move.x;
-  out.y = best_move.y;
-  out.nodes = node_count;
-  out.expanded = expanded_count;
-  out.tried = tried_sum;
-  for (int i = 1; i <= pv_table[0][0].score; ++i) out.line.push_back(pv_table[0][i].x * 100 + pv_table[0][i].y);
+  out.x = worker.best_move.x;
+  out.y = worker.best_move.y;
+  out.nodes = worker.node_count;
+  out.expanded = worker.expanded_count;
+  out.tried = worker.tried_sum;
+  const Candidate* line = worker.pv_table[0];
+  for (int i = 1; i <= line[0].score; ++i) out.line.push_back(line[i].x * 100 + line[i].y);
   return out;
 }
 
@@ -126,7 +126,7 @@ std::string engine_session(const std::string& input) {
 
 }  // namespace
 
-class Determinism : public SearchTest {};
+class Determinism : public EngineTest {};
 
 TEST_F(Determinism, SearchRepeatsInAFreshThread) {
   for (const Position& p : POSITIONS) {

@@ -2,11 +2,11 @@
 
 #include "search/candidates.h"
 #include "search/root_search.h"
-#include "search/search_setup.h"
+#include "support/engine_setup.h"
 #include "threats/forbidden.h"
 
 using namespace zerin;
-using namespace zerin::testing;
+using namespace zerin_test;
 
 namespace {
 
@@ -37,39 +37,39 @@ TEST(NodeSearchBestMoves, RankingKeepsTheEarlierOfEqualMoves) {
   EXPECT_EQ(b.rank[2], 6);
 }
 
-class NodeSearch : public SearchTest {};
+class NodeSearch : public EngineTest {};
 
 TEST_F(NodeSearch, WinOnTheBoardNeedsNoMove) {
   put({{7, 3, 1}, {7, 4, 1}, {7, 5, 1}, {7, 6, 1}, {7, 2, 2}, {3, 3, 2}, {3, 4, 2}});
-  iteration_depth = 6;
-  EXPECT_EQ(search_node(4, -WIDE, WIDE, 1, 0), 4 + WIN_VALUE);
-  EXPECT_EQ(node_count, 1);
-  EXPECT_EQ(expanded_count, 0);
-  EXPECT_EQ(search_root(1), 6 + WIN_VALUE);
-  EXPECT_EQ(expanded_count, 0);
+  worker.iteration_depth = 6;
+  EXPECT_EQ(search_node(worker, 4, -WIDE, WIDE, 1, 0), 4 + WIN_VALUE);
+  EXPECT_EQ(worker.node_count, 1);
+  EXPECT_EQ(worker.expanded_count, 0);
+  EXPECT_EQ(search_root(worker, 1), 6 + WIN_VALUE);
+  EXPECT_EQ(worker.expanded_count, 0);
 }
 
 TEST_F(NodeSearch, FiveOfTheOpponentIsBlockedAlone) {
   // White's four (7,5)..(7,8) has the five points (7,4) and (7,9); black has many moves.
   put({{8, 5, 1}, {7, 5, 2}, {8, 6, 1}, {7, 6, 2}, {6, 8, 1}, {7, 7, 2}, {5, 9, 1}, {7, 8, 2}});
-  iteration_depth = 5;
-  EXPECT_EQ(search_node(3, -WIDE, WIDE, 1, 0), -(2 + WIN_VALUE));  // white still has (7,9)
-  EXPECT_EQ(tried_sum, 1.0);
-  EXPECT_EQ(expanded_count, 1);
-  EXPECT_EQ(pv_table[2][0].score, 1);
-  EXPECT_EQ(pv_table[2][1].x, 7) << "the first five point, lowest row then column";
-  EXPECT_EQ(pv_table[2][1].y, 4);
+  worker.iteration_depth = 5;
+  EXPECT_EQ(search_node(worker, 3, -WIDE, WIDE, 1, 0), -(2 + WIN_VALUE));  // white still has (7,9)
+  EXPECT_EQ(worker.tried_sum, 1.0);
+  EXPECT_EQ(worker.expanded_count, 1);
+  EXPECT_EQ(worker.pv_table[2][0].score, 1);
+  EXPECT_EQ(worker.pv_table[2][1].x, 7) << "the first five point, lowest row then column";
+  EXPECT_EQ(worker.pv_table[2][1].y, 4);
 }
 
 TEST_F(NodeSearch, TableCutsOnlyNullWindowNodes) {
   put({{7, 7, 1}, {8, 8, 2}, {6, 8, 1}, {8, 6, 2}});
-  iteration_depth = 2;
-  store_table(2, 1234, 3, 1, -1, -1, -1, -1, -1, -1);
-  EXPECT_EQ(search_node(2, 0, 1, 1, 0), 1234);
-  EXPECT_EQ(expanded_count, 0);
-  EXPECT_EQ(node_count, 1);
-  EXPECT_NE(search_node(2, -1000, 1000, 1, 0), 1234);
-  EXPECT_GT(expanded_count, 0);
+  worker.iteration_depth = 2;
+  store_table(position.hash_key, worker.game_moves, 2, 1234, 3, 1, -1, -1, -1, -1, -1, -1);
+  EXPECT_EQ(search_node(worker, 2, 0, 1, 1, 0), 1234);
+  EXPECT_EQ(worker.expanded_count, 0);
+  EXPECT_EQ(worker.node_count, 1);
+  EXPECT_NE(search_node(worker, 2, -1000, 1000, 1, 0), 1234);
+  EXPECT_GT(worker.expanded_count, 0);
 }
 
 TEST_F(NodeSearch, RenjuBlackCannotBlockOnAForbiddenPoint) {
@@ -78,13 +78,13 @@ TEST_F(NodeSearch, RenjuBlackCannotBlockOnAForbiddenPoint) {
     new_board(rule);
     put({{7, 2, 1}, {7, 3, 2}, {4, 7, 1}, {7, 4, 2}, {5, 7, 1}, {7, 5, 2}, {6, 7, 1}, {7, 6, 2}, {8, 7, 1}, {12, 12, 2},
          {9, 7, 1}, {12, 0, 2}});
-    iteration_depth = 3;
-    const int wide = search_node(3, -WIDE, WIDE, 1, 0);
-    const int narrow = search_node(3, -5, 100, 1, 0);
+    worker.iteration_depth = 3;
+    const int wide = search_node(worker, 3, -WIDE, WIDE, 1, 0);
+    const int narrow = search_node(worker, 3, -5, 100, 1, 0);
     if (rule == 2) {
       EXPECT_EQ(wide, -(9999998 + 3));
       EXPECT_EQ(narrow, -5);
-      EXPECT_EQ(tried_sum, 0.0) << "a forbidden cell is not accepted";
+      EXPECT_EQ(worker.tried_sum, 0.0) << "a forbidden cell is not accepted";
     } else {
       EXPECT_GT(wide, -DECIDED_BOUND) << "under the standard rule black simply blocks";
     }
@@ -93,11 +93,11 @@ TEST_F(NodeSearch, RenjuBlackCannotBlockOnAForbiddenPoint) {
 
 TEST_F(NodeSearch, FullBoardIsADraw) {
   fill_small_board();
-  iteration_depth = 3;
-  EXPECT_EQ(search_node(3, -WIDE, WIDE, 2, 0), 0);
+  worker.iteration_depth = 3;
+  EXPECT_EQ(search_node(worker, 3, -WIDE, WIDE, 2, 0), 0);
   // The record counts with the plies searched: two stones short of full at ply 2 is
   // full, at ply 1 it is not (and black then has no move: a loss).
-  game.count = 23;
-  EXPECT_EQ(search_node(1, -WIDE, WIDE, 1, 0), 0);
-  EXPECT_EQ(search_node(2, -WIDE, WIDE, 1, 0), -(9999998 + 2));
+  worker.game_moves = 23;
+  EXPECT_EQ(search_node(worker, 1, -WIDE, WIDE, 1, 0), 0);
+  EXPECT_EQ(search_node(worker, 2, -WIDE, WIDE, 1, 0), -(9999998 + 2));
 }

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "threats/threat_setup.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
-using namespace threat_test;
+using namespace zerin_test;
 
 namespace {
 
@@ -19,17 +19,16 @@ std::string cells_of(const Candidate* list, int n) {
 }
 
 // Threat sets filled by hand: the collectors read nothing else.
-class Collector : public ::testing::Test {
+class Collector : public EngineTest {
  protected:
   void SetUp() override {
-    new_board(0);
-    std::memset(&threat_sets, 0, sizeof threat_sets);
+    EngineTest::SetUp();
+    std::memset(&position.threat_sets, 0, sizeof position.threat_sets);
     for (Candidate& c : list) c = Candidate{-77, -7, -7};
   }
-  void TearDown() override { new_board(0); }
   static void add(int kind, int player, int x, int y) {
-    threat_sets.row_mask[kind][player - 1][x] |= 1 << y;
-    threat_sets.set_rows[kind][player - 1] |= 1 << x;
+    position.threat_sets.row_mask[kind][player - 1][x] |= 1 << y;
+    position.threat_sets.set_rows[kind][player - 1] |= 1 << x;
   }
   bool untouched_from(int i) const {
     for (; i < 8; ++i)
@@ -45,7 +44,7 @@ class Collector : public ::testing::Test {
 TEST_F(Collector, EachKindIsWrittenInRowThenColumnOrderAndScoresStay) {
   const struct {
     int kind;
-    int (*collect)(Candidate*, int);
+    int (*collect)(const Board&, Candidate*, int);
   } collectors[] = {{FIVE_POINTS, collect_five_points},
                     {OPEN_FOUR_POINTS, collect_open_four_points},
                     {FOUR_POINTS, collect_four_points},
@@ -54,7 +53,7 @@ TEST_F(Collector, EachKindIsWrittenInRowThenColumnOrderAndScoresStay) {
   for (const auto& c : collectors) {
     SetUp();
     for (int player = 1; player <= 2; ++player) {
-      EXPECT_EQ(c.collect(list, player), 0) << c.kind;
+      EXPECT_EQ(c.collect(position, list, player), 0) << c.kind;
       EXPECT_TRUE(untouched_from(0)) << c.kind;
     }
     add(c.kind, 2, 3, 7);
@@ -62,24 +61,24 @@ TEST_F(Collector, EachKindIsWrittenInRowThenColumnOrderAndScoresStay) {
     add(c.kind, 2, 1, 9);
     add(c.kind, 2, 23, 23);  // the corner cell of the largest board
     add(c.kind, 1, 0, 0);    // the other player's cell
-    ASSERT_EQ(c.collect(list, 2), 4) << c.kind;
+    ASSERT_EQ(c.collect(position, list, 2), 4) << c.kind;
     EXPECT_EQ(cells_of(list, 4), "(1,9)(3,2)(3,7)(23,23)") << c.kind;
     EXPECT_EQ(list[0].score, -77);
     EXPECT_TRUE(untouched_from(4));
     // Written at the list it is given: a second set goes after the first.
-    EXPECT_EQ(c.collect(list + 4, 1), 1);
+    EXPECT_EQ(c.collect(position, list + 4, 1), 1);
     EXPECT_EQ(cells_of(list, 5), "(1,9)(3,2)(3,7)(23,23)(0,0)");
     // Any other kind has nothing.
     for (const auto& other : collectors) {
       if (other.kind == c.kind) continue;
-      EXPECT_EQ(other.collect(list + 5, 2), 0) << c.kind << " " << other.kind;
+      EXPECT_EQ(other.collect(position, list + 5, 2), 0) << c.kind << " " << other.kind;
     }
     EXPECT_TRUE(untouched_from(5));
   }
 }
 
 TEST_F(Collector, PlainThreatPointsLeaveOutDoubleThreatPointsAndRepeatNone) {
-  EXPECT_EQ(collect_plain_threat_points(list, 1), 0);
+  EXPECT_EQ(collect_plain_threat_points(position, list, 1), 0);
   EXPECT_TRUE(untouched_from(0));
   add(FOUR_POINTS, 1, 2, 5);  // four point only
   add(THREE_POINTS, 1, 2, 1);  // three point only
@@ -93,7 +92,7 @@ TEST_F(Collector, PlainThreatPointsLeaveOutDoubleThreatPointsAndRepeatNone) {
   add(FIVE_POINTS, 1, 12, 3);           // other kinds do not count
   add(OPEN_FOUR_POINTS, 1, 12, 4);
   add(THREE_POINTS, 2, 13, 3);  // the other player's
-  const int n = collect_plain_threat_points(list, 1);
+  const int n = collect_plain_threat_points(position, list, 1);
   EXPECT_EQ(cells_of(list, n), "(2,1)(2,5)(4,4)");
   EXPECT_TRUE(untouched_from(n));
 }
@@ -102,17 +101,17 @@ TEST_F(Collector, StarCountsFiveAndOpenFourPointsOfThe33Cells) {
   // Every cell of a 9 by 9 square around (10, 10) is a five point of black.
   for (int x = 6; x <= 14; ++x)
     for (int y = 6; y <= 14; ++y) add(x == y ? OPEN_FOUR_POINTS : FIVE_POINTS, 1, x, y);
-  EXPECT_EQ(star_threat_count(10, 10, 1), 33);
-  EXPECT_EQ(star_threat_count(10, 10, 2), 0);
+  EXPECT_EQ(star_threat_count(position, 10, 10, 1), 33);
+  EXPECT_EQ(star_threat_count(position, 10, 10, 2), 0);
   int32_t excluded[MAX_SIDE] = {};
   excluded[7] = 1 << 9 | 1 << 10;  // (7,10) is in the star, (7,9) is not
-  EXPECT_EQ(star_count(10, 10, 1, excluded), 32);
+  EXPECT_EQ(star_count(position, 10, 10, 1, excluded), 32);
   // Near the corner the star loses its off-board rows and columns: around (0,0) only
   // rows 0..3 and columns 0..3 remain: (0,0..3), (1,0..2), (2,0..2), (3,0), (3,3).
-  std::memset(&threat_sets, 0, sizeof threat_sets);
+  std::memset(&position.threat_sets, 0, sizeof position.threat_sets);
   for (int x = 0; x < 8; ++x)
     for (int y = 0; y < 8; ++y) add(FIVE_POINTS, 2, x, y);
-  EXPECT_EQ(star_threat_count(0, 0, 2), 12);
+  EXPECT_EQ(star_threat_count(position, 0, 0, 2), 12);
 }
 
 namespace {
@@ -148,14 +147,15 @@ const Defence DEFENCES[] = {
 
 }  // namespace
 
-TEST(CollectorDefencePoints, CellsThatAlsoStopTheOpenThree) {
+class CollectorDefencePoints : public EngineTest {};
+
+TEST_F(CollectorDefencePoints, CellsThatAlsoStopTheOpenThree) {
   for (const Defence& d : DEFENCES) {
     new_board(d.rule);
     draw(d.x0, d.y0, d.picture, d.player);
     Candidate list[2] = {{5, -1, -1}, {6, -1, -1}};
-    const int n = defence_points(list, d.player, d.x, d.y);
+    const int n = defence_points(position, list, d.player, d.x, d.y);
     EXPECT_EQ(std::to_string(n) + ":" + cells_of(list, n), d.cells) << d.what;
     EXPECT_EQ(list[0].score, 5) << d.what;
   }
-  new_board(0);
 }

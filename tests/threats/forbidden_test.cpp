@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "threats/threat_setup.h"
+#include "support/engine_setup.h"
 
 using namespace zerin;
-using namespace threat_test;
+using namespace zerin_test;
 
 namespace {
 
@@ -60,16 +60,13 @@ const Shape SHAPES[] = {
 
 std::string forbidden_cells() {
   std::string cells;
-  for (int x = 0; x < game.height; ++x)
-    for (int y = 0; y < game.width; ++y)
-      if (is_forbidden(x, y)) cells += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  for (int x = 0; x < position.height; ++x)
+    for (int y = 0; y < position.width; ++y)
+      if (is_forbidden(position, x, y)) cells += "(" + std::to_string(x) + "," + std::to_string(y) + ")";
   return cells;
 }
 
-class Forbidden : public ::testing::Test {
- protected:
-  void TearDown() override { new_board(0); }
-};
+class Forbidden : public EngineTest {};
 
 }  // namespace
 
@@ -78,7 +75,7 @@ TEST_F(Forbidden, TextbookShapes) {
     new_board(2, s.width, s.height);
     draw(s.x0, s.y0, s.picture);
     const Snapshot before;
-    EXPECT_EQ(is_forbidden(s.x, s.y), s.forbidden) << s.what;
+    EXPECT_EQ(is_forbidden(position, s.x, s.y), s.forbidden) << s.what;
     EXPECT_TRUE(before.unchanged()) << s.what;
   }
 }
@@ -107,7 +104,7 @@ TEST_F(Forbidden, OccupiedCellsNeverAndThePositionIsRestored) {
   draw(1, 8, "XXX.XX");
   draw(4, 2, "....X/....X/....X/OXXX./....O");
   EXPECT_EQ(forbidden_cells(), "(1,11)(7,6)");
-  place_stone(1, 11, 2);
-  place_stone(7, 6, 2);
+  place_stone(position, 1, 11, 2);
+  place_stone(position, 7, 6, 2);
   EXPECT_EQ(forbidden_cells(), "");
 }
