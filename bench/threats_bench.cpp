@@ -152,7 +152,7 @@ void four_threat(benchmark::State& state) {
     offset += 0x9E3779B97F4A7C15u;
     board.hash_key = key ^ offset;
     context.node_count = 0;
-    value = four_threat_search(context, 0, p.side, 0, 0);
+    value = four_threat_search(context, 0, p.side, ATTACKER, 0);
     nodes += context.node_count;
   }
   board.hash_key = key;

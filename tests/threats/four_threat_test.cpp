@@ -19,7 +19,7 @@ class FourThreat : public EngineTest {
   static int search(int side) {
     worker.node_count = 0;
     worker.iteration_depth = 0;
-    return four_threat_search(worker, 0, side, 0, 0);
+    return four_threat_search(worker, 0, side, ATTACKER, 0);
   }
   // Black (or white) wins by two fours: (7,6) forces (7,7); then (8,6) makes a four
   // along the column and an open three along row 8, and the block at (6,6) leaves the
@@ -127,14 +127,14 @@ TEST_F(FourThreat, RenjuBlackMayNotBlockOnAForbiddenCellAndLoses) {
     clear_hash_tables();
     worker.node_count = 0;
     worker.iteration_depth = 1;
-    EXPECT_EQ(four_threat_search(worker, 1, 1, 1, 1), -(WIN_VALUE + 575));
+    EXPECT_EQ(four_threat_search(worker, 1, BLACK, DEFENDER, 1), -(WIN_VALUE + 575));
   }
 }
 
 TEST_F(FourThreat, DefenderNodeWithoutAFivePointOfTheAttackerIsWorthNothing) {
   two_four_win(0, 1);
   worker.iteration_depth = 0;
-  EXPECT_EQ(four_threat_search(worker, 0, 2, 1, 1), 0);
+  EXPECT_EQ(four_threat_search(worker, 0, WHITE, DEFENDER, 1), 0);
   EXPECT_EQ(threat_probe(1, 575, 2, position.hash_key), 0);
 }
 
@@ -158,7 +158,7 @@ TEST_F(FourThreat, LimitsStopTheSearchUnlessTheNodeBudgetIsUnlimited) {
     worker.decision_start = clock_ms() - 1000000;
     worker.node_count = 1023;  // the first node is the 1024th: the limit test runs there
     worker.iteration_depth = 0;
-    return four_threat_search(worker, 0, 1, 0, 0);
+    return four_threat_search(worker, 0, BLACK, ATTACKER, 0);
   };
   EXPECT_EQ(search_past_the_clock(-1, 0), win_after(4));
   EXPECT_EQ(worker.abort_flag, 0);
