@@ -1,11 +1,12 @@
 // Runs the engine's real decision on every benchmark position and prints, per position
 // and in total: move, value, depth, nodes, milliseconds and nodes per second.
 //
-//   decision_bench [--nodes N] [--depth D] [--time MS] [--hash BUCKETS] [--positions FILE]
+//   decision_bench [--nodes N] [--depth D] [--time MS] [--hash BUCKETS] [--threads T] [--positions FILE]
 //
 // --nodes N (default 200) is the node budget in units of 1024 nodes with the depth cap D
 // (default 576) and no practical time limit; --time MS gives each position MS
-// milliseconds instead and reports the depth reached.
+// milliseconds instead and reports the depth reached. --nodes -1 with --depth D times each
+// decision to depth D; --threads T (default 1) gives each decision T search threads.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,16 +18,18 @@
 using namespace zerin;
 
 int main(int argc, char** argv) {
-  int nodes = 200, depth = 576, time_ms = 0, hash = 0;
+  int nodes = 200, depth = 576, time_ms = 0, hash = 0, threads = 1;
   std::string path = ZERIN_POSITIONS_FILE;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--nodes")) nodes = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--depth")) depth = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--time")) time_ms = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--hash")) hash = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--threads")) threads = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--positions")) path = argv[i + 1];
   }
   if (hash > 0) settings.hash_size = hash;
+  settings.thread_num = threads;
   const auto positions = load_positions(path);
   std::printf("%-4s %-4s %-7s %-7s %-9s %-6s %-12s %-8s %-10s\n", "pos", "rule", "size", "move", "value", "depth",
               "nodes", "ms", "nodes/s");

@@ -138,17 +138,25 @@ TransEntry read_entry(const TransEntry& slot) {
   return e;
 }
 
-void write_entry(TransEntry& slot, const TransEntry& e) {
-  store_relaxed(slot.lock_lo, e.lock_lo);
-  store_relaxed(slot.lock_hi, e.lock_hi);
-  store_relaxed(slot.upper, e.upper);
-  store_relaxed(slot.lower, e.lower);
-  store_relaxed(slot.depth, e.depth);
-  store_relaxed(slot.generation, e.generation);
-  store_relaxed(slot.bound, e.bound);
-  store_relaxed(slot.move_count, e.move_count);
+// Stores the fields of e that differ from was, the entry as read before. Most stores
+// change little (often only nothing at all): a field written with its own value would
+// still take its cache line from the other threads that read the same entry.
+template <typename T>
+inline void store_changed(T& field, T value, T was) {
+  if (value != was) store_relaxed(field, value);
+}
+
+void write_entry(TransEntry& slot, const TransEntry& e, const TransEntry& was) {
+  store_changed(slot.lock_lo, e.lock_lo, was.lock_lo);
+  store_changed(slot.lock_hi, e.lock_hi, was.lock_hi);
+  store_changed(slot.upper, e.upper, was.upper);
+  store_changed(slot.lower, e.lower, was.lower);
+  store_changed(slot.depth, e.depth, was.depth);
+  store_changed(slot.generation, e.generation, was.generation);
+  store_changed(slot.bound, e.bound, was.bound);
+  store_changed(slot.move_count, e.move_count, was.move_count);
   for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 2; ++j) store_relaxed(slot.moves[i][j], e.moves[i][j]);
+    for (int j = 0; j < 2; ++j) store_changed(slot.moves[i][j], e.moves[i][j], was.moves[i][j]);
 }
 
 // After a store the tables no longer hold zeros only; written once, so that threads
@@ -364,13 +372,10 @@ void store_table(uint64_t key, int generation, int depth, int value, int bound, 
       break;
     }
     if (entry_matches(e, key)) {
+      const TransEntry was = e;
       e.generation = static_cast<int16_t>(g);
-      if (e.depth > depth) {
-        store_relaxed(bucket.entries[i].generation, e.generation);
-        return;
-      }
-      merge_into(e, key, depth, to_stored(value, depth), bound, moves);
-      write_entry(bucket.entries[i], e);
+      if (e.depth <= depth) merge_into(e, key, depth, to_stored(value, depth), bound, moves);
+      write_entry(bucket.entries[i], e, was);
       return;
     }
     // Left from two or more moves ago (or from a position taken back): free to reuse.
@@ -388,7 +393,7 @@ void store_table(uint64_t key, int generation, int depth, int value, int bound, 
   if (target < 0) target = victim;
   TransEntry fresh;
   write_new_entry(fresh, key, depth, to_stored(value, depth), bound, g, moves);
-  write_entry(bucket.entries[target], fresh);
+  write_entry(bucket.entries[target], fresh, entries[target]);
 }
 
 namespace {
@@ -429,12 +434,13 @@ void threat_store(uint64_t key, int generation, int value, int h, int kind, int 
   // An entry stored nearer the threat root during this or the previous move survives.
   const bool keep_first = !threat_entry_matches(first_lo, first_hi, load_relaxed(first.value), key) &&
                           !(first_lo == 0 && first_hi == 0) && load_relaxed(first.level) > h && age >= -1 && age <= 1;
+  // Only what changes is written (see write_entry).
   ThreatEntry& e = bucket.entries[keep_first ? 1 : 0];
-  store_relaxed(e.lock_lo, static_cast<uint32_t>(key) ^ static_cast<uint32_t>(v));
-  store_relaxed(e.lock_hi, static_cast<uint32_t>(key >> 32) ^ sign_word(v));
-  store_relaxed(e.value, v);
-  store_relaxed(e.level, static_cast<int16_t>(h));
-  store_relaxed(e.generation, static_cast<int16_t>(g));
+  store_changed(e.lock_lo, static_cast<uint32_t>(key) ^ static_cast<uint32_t>(v), load_relaxed(e.lock_lo));
+  store_changed(e.lock_hi, static_cast<uint32_t>(key >> 32) ^ sign_word(v), load_relaxed(e.lock_hi));
+  store_changed(e.value, static_cast<int32_t>(v), load_relaxed(e.value));
+  store_changed(e.level, static_cast<int16_t>(h), load_relaxed(e.level));
+  store_changed(e.generation, static_cast<int16_t>(g), load_relaxed(e.generation));
 }
 
 }  // namespace zerin

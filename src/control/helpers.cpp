@@ -28,6 +28,7 @@ bool skips(int helper, int depth) {
 }
 
 Relaxed<int32_t> helper_stop{0};  // the helpers' stop flag
+Relaxed<int32_t> main_depth{0};   // the iteration the search thread is on
 
 struct Helper {
   explicit Helper(int helper_index) : index(helper_index), worker(board, settings, helper_stop, block_grid) {
@@ -43,6 +44,8 @@ struct Helper {
   std::thread thread;
 };
 
+void helper_main(Helper* h);
+
 // The helpers and their hand-over. The search thread starts and stops them; each helper
 // waits for a new generation of work, searches, and counts itself out.
 struct HelperPool {
@@ -53,6 +56,27 @@ struct HelperPool {
   int searching = 0;        // helpers still searching the current generation
   int side = 0;             // the side to move of the current generation
   std::atomic<int64_t> nodes{0};  // the decision's nodes over all workers
+
+  // A process that ends by returning from main (the bench) must not leave threads behind.
+  ~HelperPool() { resize(0); }
+
+  // Makes the pool hold count helpers (run while none searches).
+  void resize(int count) {
+    while (static_cast<int>(helpers.size()) > count) {
+      std::unique_ptr<Helper>& last = helpers.back();
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        last->quit = true;
+      }
+      signal.notify_all();
+      last->thread.join();
+      helpers.pop_back();
+    }
+    while (static_cast<int>(helpers.size()) < count) {
+      helpers.push_back(std::make_unique<Helper>(static_cast<int>(helpers.size())));
+      helpers.back()->thread = std::thread(helper_main, helpers.back().get());
+    }
+  }
 };
 HelperPool pool;
 
@@ -61,6 +85,13 @@ void search_as_helper(Helper& h, int side) {
   const int deepest = std::min<int>(settings.max_depth, MAX_CELLS);
   for (int depth = 1; depth <= deepest && helper_stop <= 0; ++depth) {
     if (skips(h.index, depth)) continue;
+    // Never behind the search thread: what a helper stores is of use to it only at the
+    // depth it is on or deeper.
+    if (depth <= main_depth) {
+      depth = main_depth + 2;
+      if (skips(h.index, depth)) ++depth;
+      if (depth > deepest) break;
+    }
     w.iteration_depth = depth;
     search_root(w, side);
     if (w.abort_flag) break;
@@ -82,31 +113,15 @@ void helper_main(Helper* h) {
   }
 }
 
-// Makes the pool hold count helpers (run while none searches).
-void resize_pool(int count) {
-  while (static_cast<int>(pool.helpers.size()) > count) {
-    std::unique_ptr<Helper>& last = pool.helpers.back();
-    {
-      std::lock_guard<std::mutex> guard(pool.lock);
-      last->quit = true;
-    }
-    pool.signal.notify_all();
-    last->thread.join();
-    pool.helpers.pop_back();
-  }
-  while (static_cast<int>(pool.helpers.size()) < count) {
-    pool.helpers.push_back(std::make_unique<Helper>(static_cast<int>(pool.helpers.size())));
-    pool.helpers.back()->thread = std::thread(helper_main, pool.helpers.back().get());
-  }
-}
-
 }  // namespace
 
 int64_t helper_bytes() { return static_cast<int64_t>(sizeof(Helper)); }
 
+void note_main_iteration(int depth) { main_depth = depth; }
+
 void start_helpers(SearchWorker& main, int side) {
   const int count = std::max(1, std::min<int>(settings.thread_num, MAX_THREADS)) - 1;
-  resize_pool(count);
+  pool.resize(count);
   if (count == 0) return;
   std::lock_guard<std::mutex> guard(pool.lock);
   for (std::unique_ptr<Helper>& h : pool.helpers) {
@@ -125,6 +140,7 @@ void start_helpers(SearchWorker& main, int side) {
   main.pooled_nodes = &pool.nodes;
   main.pooled_so_far = main.node_count;
   helper_stop = 0;
+  main_depth = 0;
   pool.side = side;
   pool.searching = count;
   ++pool.generation;

@@ -17,6 +17,8 @@ int64_t helper_bytes();
 // Starts settings.thread_num - 1 helpers (none with one thread) on main's position, with
 // main's limits, for side to move; from here on main's node budget counts them too.
 void start_helpers(SearchWorker& main, int side);
+// The search thread starts iteration depth (the helpers keep ahead of it).
+void note_main_iteration(int depth);
 // Stops the helpers and waits until none is searching; returns the nodes they searched.
 int64_t stop_helpers(SearchWorker& main);
 

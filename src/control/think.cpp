@@ -67,6 +67,7 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   for (int d = 1; think_may_start_iteration(w, d, ample_time); ++d) {
     w.sole_candidate = 0;
     w.iteration_depth = d;
+    note_main_iteration(d);
     const int v = search_root(w, side);
     const bool aborted = w.abort_flag;
     if (aborted && v == 0) break;  // nothing usable from the interrupted iteration

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/engine_setup.h"
+#include "threats/four_threat.h"
 
 using namespace zerin;
 using namespace zerin_test;
@@ -229,6 +233,58 @@ TEST_F(HashTable, AbsurdSizeFallsBackToWhatMemoryHolds) {
   resize_hash_tables();  // the size held is not tried again
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(probe(2, 0, 1), 7);
+}
+
+// Helper threads store and probe without locks. Whatever one thread reads while others
+// write, a probe answers only values stored for the key it asks about: an entry mixed
+// from two writes fails its lock. Four threads store values that name their key into
+// one bucket (and one threat bucket) while probing; ThreadSanitizer builds run the same
+// and must see no data race.
+TEST(HashTablesSharedByThreads, EntriesMixedFromTwoWritesNeverMatch) {
+  trans_buckets = threat_buckets = 1;  // every key in the same bucket
+  resize_hash_tables();
+  clear_hash_tables();
+  constexpr int KEYS = 6;
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  constexpr int ROUNDS = 20000;
+#else
+  constexpr int ROUNDS = 200000;
+#endif
+  auto key_of = [](int k) { return 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(k + 1); };
+  std::atomic<int> wrong{0}, hits{0};
+  auto work = [&](int thread) {
+    uint32_t r = 12345u + 977u * static_cast<uint32_t>(thread);
+    for (int i = 0; i < ROUNDS; ++i) {
+      r = r * 1664525u + 1013904223u;
+      const int k = static_cast<int>(r >> 8) % KEYS;
+      const uint64_t key = key_of(k);
+      // The value names the key; depth, bound and moves vary from store to store.
+      const int value = 1000 * k + static_cast<int>(r >> 24) % 100;
+      const int depth = 1 + static_cast<int>(r >> 20) % 9;
+      if ((r >> 4) & 1) {
+        store_table(key, 5, depth, value, BOUND_EXACT, 1, k, k, -1, -1, -1, -1);
+        threat_store(key, 5, value, 100, ATTACKER, 1);
+      } else {
+        int first[3], second[3];
+        const int got = probe_table(1, -WIN_VALUE, WIN_VALUE, 1, static_cast<uint32_t>(key),
+                                    static_cast<uint32_t>(key >> 32), first, second, 1);
+        if (got != HASH_MISS) {
+          hits.fetch_add(1, std::memory_order_relaxed);
+          if (got / 1000 != k) wrong.fetch_add(1, std::memory_order_relaxed);
+        }
+        const int threat = threat_probe(ATTACKER, 100, 1, key);
+        if (threat != HASH_MISS && threat / 1000 != k) wrong.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) threads.emplace_back(work, t);
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_GT(hits.load(), 0) << "the probes met stored entries";
+  trans_buckets = threat_buckets = TEST_HASH_BUCKETS;
+  resize_hash_tables();
+  clear_hash_tables();
 }
 
 }  // namespace

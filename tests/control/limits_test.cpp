@@ -1,3 +1,4 @@
+#include "control/helpers.h"
 #include "control/limits.h"
 
 #include <gtest/gtest.h>
@@ -264,6 +265,14 @@ TEST_F(LimitHashSize, MemoryLimitCutsTheTablesToAPowerOfTwoThatFits) {
   EXPECT_EQ(hash_buckets_within(200000, 64 * MIB), 65536);
   EXPECT_EQ(hash_buckets_within(4096, 1), 1) << "below the fixed footprint: the least there is";
   EXPECT_EQ(hash_buckets_within(INT32_MAX, INT32_MAX), 4194304);  // 1.5 GiB in a 2 GiB limit
+  // Helper threads count with their workers.
+  EXPECT_EQ(hash_buckets_within(524288, 64 * MIB, 2 * helper_bytes()), 16384);
+  settings.max_memory = 64 * MIB;
+  settings.thread_num = 3;
+  EXPECT_EQ(wanted_hash_buckets(), 16384);
+  settings.thread_num = 1;
+  EXPECT_EQ(wanted_hash_buckets(), 65536);
+  settings.max_memory = 0;
   // The result always fits, and twice it would not.
   for (int32_t limit : {30 * MIB, 33 * MIB, 47 * MIB, 200 * MIB, 1000 * MIB}) {
     const int64_t b = hash_buckets_within(1 << 30, limit);
