@@ -40,7 +40,8 @@ struct Helper {
   int index;
   Board board;
   SearchWorker worker;
-  bool quit = false;  // guarded by pool.lock
+  bool quit = false;         // guarded by pool.lock
+  uint64_t generation = 0;   // the last generation of work taken; guarded by pool.lock
   std::thread thread;
 };
 
@@ -74,6 +75,8 @@ struct HelperPool {
     }
     while (static_cast<int>(helpers.size()) < count) {
       helpers.push_back(std::make_unique<Helper>(static_cast<int>(helpers.size())));
+      // A new helper waits for the next start, not for one that came before it.
+      helpers.back()->generation = generation;
       helpers.back()->thread = std::thread(helper_main, helpers.back().get());
     }
   }
@@ -99,12 +102,11 @@ void search_as_helper(Helper& h, int side) {
 }
 
 void helper_main(Helper* h) {
-  uint64_t done = 0;
   std::unique_lock<std::mutex> lock(pool.lock);
   for (;;) {
-    pool.signal.wait(lock, [&] { return h->quit || pool.generation != done; });
+    pool.signal.wait(lock, [&] { return h->quit || pool.generation != h->generation; });
     if (h->quit) return;
-    done = pool.generation;
+    h->generation = pool.generation;
     const int side = pool.side;
     lock.unlock();
     search_as_helper(*h, side);
