@@ -84,7 +84,7 @@ int built_rule = -1;
 // first p.count moves; false when the game is shorter.
 bool set_up(const Position& p) {
   if (built_rule != p.rule) {
-    trans_buckets = threat_buckets = 1024;
+    hash_tables.trans_buckets = hash_tables.threat_buckets = 1024;
     build_game_tables(SIDE, p.rule);
     built_rule = p.rule;
   }

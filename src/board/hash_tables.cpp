@@ -10,14 +10,7 @@
 
 namespace zerin {
 
-int32_t trans_buckets = 524288;
-int32_t threat_buckets = 524288;
-int32_t trans_allocated = 0;
-int32_t threat_allocated = 0;
-int32_t requested_buckets = 524288;
-TransBucket* trans_table[2] = {nullptr, nullptr};
-ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};
-Relaxed<bool> hash_tables_clean{false};
+HashTables hash_tables;
 
 namespace {
 
@@ -32,26 +25,30 @@ alignas(BLOCK_ALIGN) unsigned char reserve_block[2 * sizeof(TransBucket) + 4 * s
 
 constexpr uint64_t HUGE_PAGE = platform::HUGE_PAGE;
 
-platform::PageBlock block;  // the allocation itself; base null when nothing is allocated
-// The stretch of a block straight from the system whose pages nobody has touched yet
-// (empty once every page is in). Its pages read as zero, but the first write to each
-// costs a page fault in which the system zeroes the page: on a virtual machine about a
-// second per GiB, or a millisecond or more per 2 MiB page. The buckets a search stores to
-// are spread over the whole block, so the first thousand nodes of a search touch nearly
-// every page, all before the first limit test. ready_hash_tables, and the idle search
-// thread step by step, touch them while no decision is timed.
-unsigned char* prefault_next = nullptr;
-unsigned char* prefault_end = nullptr;
+// The memory behind the tables.
+struct Storage {
+  platform::PageBlock block;  // the allocation itself; base null when nothing is allocated
+  // The stretch of a block straight from the system whose pages nobody has touched yet
+  // (empty once every page is in). Its pages read as zero, but the first write to each
+  // costs a page fault in which the system zeroes the page: on a virtual machine about a
+  // second per GiB, or a millisecond or more per 2 MiB page. The buckets a search stores
+  // to are spread over the whole block, so the first thousand nodes of a search touch
+  // nearly every page, all before the first limit test. ready_hash_tables, and the idle
+  // search thread step by step, touch them while no decision is timed.
+  unsigned char* prefault_next = nullptr;
+  unsigned char* prefault_end = nullptr;
+};
+Storage storage;
 
-void all_pages_in() { prefault_next = prefault_end = nullptr; }
+void all_pages_in() { storage.prefault_next = storage.prefault_end = nullptr; }
 
 void release_block() {
-  platform::release_pages(block);  // the reserve block is never freed
-  hash_tables_clean = false;
+  platform::release_pages(storage.block);  // the reserve block is never freed
+  hash_tables.clean = false;
   all_pages_in();
-  trans_table[0] = trans_table[1] = nullptr;
-  for (ThreatBucket*& t : threat_hash) t = nullptr;
-  trans_allocated = threat_allocated = 0;
+  hash_tables.trans_table[0] = hash_tables.trans_table[1] = nullptr;
+  for (ThreatBucket*& t : hash_tables.threat_hash) t = nullptr;
+  hash_tables.trans_allocated = hash_tables.threat_allocated = 0;
 }
 
 // A zeroed block for the given counts, or null; returns where the tables start. The size
@@ -62,26 +59,26 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
                           4 * sizeof(ThreatBucket) * static_cast<uint64_t>(threat);
   // With the system's rounding and alignment room the block takes up to two huge pages more.
   if (wanted + 2 * HUGE_PAGE > std::numeric_limits<size_t>::max() / 2) return nullptr;
-  block = platform::allocate_pages(static_cast<size_t>(wanted));
-  if (block.base == nullptr) return nullptr;
-  if (block.resident) {
+  storage.block = platform::allocate_pages(static_cast<size_t>(wanted));
+  if (storage.block.base == nullptr) return nullptr;
+  if (storage.block.resident) {
     all_pages_in();
   } else {
-    prefault_next = block.start;
-    prefault_end = block.start + block.usable;
+    storage.prefault_next = storage.block.start;
+    storage.prefault_end = storage.block.start + storage.block.usable;
   }
-  return block.start;
+  return storage.block.start;
 }
 
 void carve_tables(unsigned char* start, int32_t trans, int32_t threat) {
   const uintptr_t raw = reinterpret_cast<uintptr_t>(start);
   const uintptr_t aligned = (raw + BLOCK_ALIGN - 1) & ~static_cast<uintptr_t>(BLOCK_ALIGN - 1);
-  trans_table[0] = reinterpret_cast<TransBucket*>(start + (aligned - raw));
-  trans_table[1] = trans_table[0] + trans;
-  threat_hash[0] = reinterpret_cast<ThreatBucket*>(trans_table[1] + trans);
-  for (int k = 1; k < 4; ++k) threat_hash[k] = threat_hash[k - 1] + threat;
-  trans_allocated = trans;
-  threat_allocated = threat;
+  hash_tables.trans_table[0] = reinterpret_cast<TransBucket*>(start + (aligned - raw));
+  hash_tables.trans_table[1] = hash_tables.trans_table[0] + trans;
+  hash_tables.threat_hash[0] = reinterpret_cast<ThreatBucket*>(hash_tables.trans_table[1] + trans);
+  for (int k = 1; k < 4; ++k) hash_tables.threat_hash[k] = hash_tables.threat_hash[k - 1] + threat;
+  hash_tables.trans_allocated = trans;
+  hash_tables.threat_allocated = threat;
 }
 
 // The largest power of two below n (n >= 2).
@@ -162,7 +159,7 @@ void write_entry(TransEntry& slot, const TransEntry& e, const TransEntry& was) {
 // After a store the tables no longer hold zeros only; written once, so that threads
 // storing at once do not all keep writing the same word.
 inline void mark_tables_used() {
-  if (hash_tables_clean) hash_tables_clean = false;
+  if (hash_tables.clean) hash_tables.clean = false;
 }
 
 bool entry_matches(const TransEntry& e, uint64_t key) {
@@ -177,7 +174,7 @@ void set_lock(TransEntry& e, uint64_t key) {
 }
 
 TransBucket& bucket_of(int side, uint32_t key_lo) {
-  return trans_table[side - 1][key_lo & static_cast<uint32_t>(trans_allocated - 1)];
+  return hash_tables.trans_table[side - 1][key_lo & static_cast<uint32_t>(hash_tables.trans_allocated - 1)];
 }
 
 void deliver_moves(const TransEntry& slot, int* first_bytes, int* second_bytes, int wanted) {
@@ -249,11 +246,11 @@ void merge_into(TransEntry& e, uint64_t key, int depth, int32_t value, int bound
 }  // namespace
 
 void resize_hash_tables() {
-  const int32_t asked_trans = std::max<int32_t>(trans_buckets, 1);
-  const int32_t asked_threat = std::max<int32_t>(threat_buckets, 1);
-  trans_buckets = asked_trans;
-  threat_buckets = asked_threat;
-  if (trans_allocated == asked_trans && threat_allocated == asked_threat) return;
+  const int32_t asked_trans = std::max<int32_t>(hash_tables.trans_buckets, 1);
+  const int32_t asked_threat = std::max<int32_t>(hash_tables.threat_buckets, 1);
+  hash_tables.trans_buckets = asked_trans;
+  hash_tables.threat_buckets = asked_threat;
+  if (hash_tables.trans_allocated == asked_trans && hash_tables.threat_allocated == asked_threat) return;
 
   // The old block goes first so that its memory can serve the new one.
   release_block();
@@ -265,7 +262,7 @@ void resize_hash_tables() {
     threat = std::min(threat, cap);
     block = allocate_block(trans, threat);
   }
-  hash_tables_clean = true;  // a fresh block, or the reserve cleared below
+  hash_tables.clean = true;  // a fresh block, or the reserve cleared below
   if (block != nullptr) {
     carve_tables(block, trans, threat);
   } else {
@@ -273,8 +270,8 @@ void resize_hash_tables() {
     carve_tables(reserve_block, 1, 1);
     trans = threat = 1;
   }
-  trans_buckets = trans;
-  threat_buckets = threat;
+  hash_tables.trans_buckets = trans;
+  hash_tables.threat_buckets = threat;
 
   if (trans != asked_trans || threat != asked_threat) {
     if (asked_trans == asked_threat && trans == threat)
@@ -286,20 +283,20 @@ void resize_hash_tables() {
 }
 
 bool prefault_hash_tables_step() {
-  if (prefault_next >= prefault_end) return false;
-  const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(prefault_end - prefault_next));
-  platform::fault_in_pages(prefault_next, length);
-  prefault_next += length;
-  return prefault_next < prefault_end;
+  if (storage.prefault_next >= storage.prefault_end) return false;
+  const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(storage.prefault_end - storage.prefault_next));
+  platform::fault_in_pages(storage.prefault_next, length);
+  storage.prefault_next += length;
+  return storage.prefault_next < storage.prefault_end;
 }
 
 namespace {
 
 void zero_tables() {
-  for (TransBucket* t : trans_table)
-    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(trans_allocated) * sizeof(TransBucket));
-  for (ThreatBucket* t : threat_hash)
-    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(threat_allocated) * sizeof(ThreatBucket));
+  for (TransBucket* t : hash_tables.trans_table)
+    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.trans_allocated) * sizeof(TransBucket));
+  for (ThreatBucket* t : hash_tables.threat_hash)
+    if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.threat_allocated) * sizeof(ThreatBucket));
 }
 
 }  // namespace
@@ -307,16 +304,16 @@ void zero_tables() {
 void clear_hash_tables() {
   // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
   // block cleared when its game started, every page again inside the first decision.
-  if (hash_tables_clean) return;
+  if (hash_tables.clean) return;
   zero_tables();
-  hash_tables_clean = true;
+  hash_tables.clean = true;
 }
 
 void ready_hash_tables() {
-  if (!hash_tables_clean) {
+  if (!hash_tables.clean) {
     zero_tables();  // touches every page on the way
     all_pages_in();
-    hash_tables_clean = true;
+    hash_tables.clean = true;
     return;
   }
   // Zero already: only the pages of a fresh block that are not in yet need faulting in,
@@ -401,7 +398,7 @@ namespace {
 inline uint32_t sign_word(int32_t v) { return v < 0 ? 0xFFFFFFFFu : 0u; }
 
 inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
-  return threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(threat_allocated - 1)];
+  return hash_tables.threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.threat_allocated - 1)];
 }
 
 // The lock is the key XOR the value (and the value's sign word), so an entry matches

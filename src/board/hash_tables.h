@@ -40,25 +40,33 @@ struct ThreatBucket {
   ThreatEntry entries[2];
 };
 
-// Bucket counts per table. A count need not be a power of two: the bucket of a key is
-// (low 32 bits of the key) & (count - 1), which always stays in bounds.
-extern int32_t trans_buckets;
-extern int32_t threat_buckets;
-// Counts the current arrays were allocated for (0 = nothing allocated yet). After
-// resize_hash_tables they equal trans_buckets and threat_buckets.
-extern int32_t trans_allocated;
-extern int32_t threat_allocated;
-// The hash_size last asked for. When that much memory could not be had the tables hold
-// fewer buckets; remembering the request keeps a refused size from being tried again
-// before every search.
-extern int32_t requested_buckets;
-extern TransBucket* trans_table[2];    // by side - 1
-extern ThreatBucket* threat_hash[4];   // by kind * 2 + player - 1
+// The tables and their sizes.
+struct HashTables {
+  // Bucket counts per table. A count need not be a power of two: the bucket of a key is
+  // (low 32 bits of the key) & (count - 1), which always stays in bounds.
+  int32_t trans_buckets = 524288;
+  int32_t threat_buckets = 524288;
+  // Counts the current arrays were allocated for (0 = nothing allocated yet). After
+  // resize_hash_tables they equal trans_buckets and threat_buckets.
+  int32_t trans_allocated = 0;
+  int32_t threat_allocated = 0;
+  // The bucket count last asked for. When that much memory could not be had the tables
+  // hold fewer buckets; remembering the request keeps a refused size from being tried
+  // again before every search.
+  int32_t requested_buckets = 524288;
+  TransBucket* trans_table[2] = {nullptr, nullptr};                   // by side - 1
+  ThreatBucket* threat_hash[4] = {nullptr, nullptr, nullptr, nullptr};  // by kind * 2 + player - 1
+  // True while every table holds zeros: after an allocation or a clear, until the next
+  // store (store_table and threat_store reset it).
+  Relaxed<bool> clean{false};
+};
+
+extern HashTables hash_tables;
 
 // When either count differs from its allocated count, frees the tables and allocates
 // all six afresh, zeroed. Counts below 1 are taken as 1. When memory is short the
 // counts drop to smaller powers of two until allocation succeeds, a MESSAGE line names
-// the count used, and trans_buckets / threat_buckets hold what was allocated.
+// the count used, and hash_tables.trans_buckets / threat_buckets hold what was allocated.
 // Afterwards every table exists.
 void resize_hash_tables();
 // Zeroes every allocated table; skips the ones not allocated yet, and does nothing while
@@ -73,9 +81,6 @@ bool prefault_hash_tables_step();
 // so that the next search neither clears them nor waits for the system to fault their
 // pages in. For the command thread while no search runs, when a game starts.
 void ready_hash_tables();
-// True while every table holds zeros: after an allocation or a clear, until the next
-// store (store_table and the four-threat search's store reset it).
-extern Relaxed<bool> hash_tables_clean;
 
 // Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
 inline int32_t wrapping_add(int32_t a, int32_t b) {

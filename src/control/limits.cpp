@@ -17,11 +17,11 @@ namespace {
 // max_memory is announced once, when it is taken.
 void take_hash_size(int32_t buckets) {
   const int32_t asked = settings.hash_size;
-  if (buckets < asked && buckets != requested_buckets)
+  if (buckets < asked && buckets != hash_tables.requested_buckets)
     log_line("MESSAGE max_memory %d too small for %d hash buckets, using %d", static_cast<int>(settings.max_memory),
              asked, buckets);
-  requested_buckets = buckets;
-  trans_buckets = threat_buckets = buckets;
+  hash_tables.requested_buckets = buckets;
+  hash_tables.trans_buckets = hash_tables.threat_buckets = buckets;
 }
 
 constexpr int64_t HASH_UNIT_BYTES = 2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket);  // 384
@@ -95,11 +95,11 @@ void prepare_hash_tables() {
 }
 
 void apply_hash_size() {
-  // Compared with the last request rather than with trans_buckets: when memory was short
+  // Compared with the last request rather than with hash_tables.trans_buckets: when memory was short
   // the tables hold fewer buckets than asked, and that size must not be retried (and
   // the tables cleared) before every search.
   const int32_t wanted = wanted_hash_buckets();
-  if (wanted == requested_buckets) return;
+  if (wanted == hash_tables.requested_buckets) return;
   take_hash_size(wanted);
   resize_hash_tables();
   clear_hash_tables();

@@ -65,7 +65,7 @@ void run_pending_work() {
 // a limit may have just forbidden.
 bool idle_step() {
   std::lock_guard<std::mutex> guard(deferred.lock);
-  if (wanted_hash_buckets() != requested_buckets) return false;
+  if (wanted_hash_buckets() != hash_tables.requested_buckets) return false;
   return prefault_hash_tables_step();
 }
 

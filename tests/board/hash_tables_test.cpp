@@ -30,7 +30,7 @@ class HashTable : public EngineTest {
     use_buckets(16);
   }
   static void use_buckets(int32_t n) {
-    trans_buckets = threat_buckets = n;
+    hash_tables.trans_buckets = hash_tables.threat_buckets = n;
     resize_hash_tables();
     clear_hash_tables();
   }
@@ -47,7 +47,7 @@ class HashTable : public EngineTest {
              int side = 1) {
     store_table(hash_key, game_moves, depth, value, bound, side, m1[0], m1[1], m2[0], m2[1], m3[0], m3[1]);
   }
-  static TransEntry& slot(int i) { return trans_table[0][5].entries[i]; }
+  static TransEntry& slot(int i) { return hash_tables.trans_table[0][5].entries[i]; }
   static bool holds(const int8_t (&got)[2], const int* want) { return got[0] == want[0] && got[1] == want[1]; }
   static bool holds(const int (&got)[2], const int* want) { return got[0] == want[0] && got[1] == want[1]; }
   bool untouched() const { return moves[0][0] == 77 && moves[1][0] == 77 && moves[2][0] == 77; }
@@ -168,7 +168,7 @@ TEST_F(HashTable, LockIsKeyXorCheckWord) {
 int victim(const int (&generation)[4], const int (&depth)[4], const int (&bound)[4]) {
   clear_hash_tables();
   for (int i = 0; i < 4; ++i) store_table(key(i), 10, depth[i], i, bound[i], 1, -1, -1, -1, -1, -1, -1);
-  TransEntry* e = trans_table[0][5].entries;
+  TransEntry* e = hash_tables.trans_table[0][5].entries;
   for (int i = 0; i < 4; ++i) e[i].generation = static_cast<int16_t>(generation[i]);
   store_table(key(9), 10, 1, 99, 3, 1, -1, -1, -1, -1, -1, -1);
   int taken = -1;
@@ -194,10 +194,10 @@ TEST_F(HashTable, CountThatIsNoPowerOfTwoStaysInBounds) {
     hash_key = static_cast<uint64_t>(lo) * 0x9E3779B1ull << 32 | lo;
     store(3, 11, 3, A);
     EXPECT_EQ(probe(3, 0, 1), 11);
-    EXPECT_EQ(trans_table[0][lo & 999].entries[0].upper, 11) << lo;
+    EXPECT_EQ(hash_tables.trans_table[0][lo & 999].entries[0].upper, 11) << lo;
   }
   // The second table follows the first in memory: an overrun would show there.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(trans_table[1]);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(hash_tables.trans_table[1]);
   for (size_t i = 0; i < 1000 * sizeof(TransBucket); ++i) ASSERT_EQ(bytes[i], 0) << i;
 }
 
@@ -205,22 +205,22 @@ TEST_F(HashTable, ResizeReallocatesOnlyChangedCounts) {
   store(3, 11, 3);
   resize_hash_tables();
   EXPECT_EQ(probe(3, 0, 1), 11);
-  trans_buckets = 0;  // counts below 1 would make the mask cover everything
-  threat_buckets = -4;
+  hash_tables.trans_buckets = 0;  // counts below 1 would make the mask cover everything
+  hash_tables.threat_buckets = -4;
   resize_hash_tables();
-  EXPECT_EQ(trans_allocated, 1);
-  EXPECT_EQ(threat_buckets, 1);
+  EXPECT_EQ(hash_tables.trans_allocated, 1);
+  EXPECT_EQ(hash_tables.threat_buckets, 1);
   EXPECT_EQ(probe(3, 0, 1), HASH_MISS) << "new tables come zeroed";
 }
 
 TEST_F(HashTable, AbsurdSizeFallsBackToWhatMemoryHolds) {
-  trans_buckets = threat_buckets = INT32_MAX;  // 768 GiB
+  hash_tables.trans_buckets = hash_tables.threat_buckets = INT32_MAX;  // 768 GiB
   testing::internal::CaptureStdout();
   resize_hash_tables();
   const std::string out = testing::internal::GetCapturedStdout();
-  const int32_t used = trans_buckets;
-  EXPECT_TRUE(threat_buckets == used && trans_allocated == used && threat_allocated == used);
-  ASSERT_TRUE(trans_table[1] != nullptr && threat_hash[3] != nullptr);
+  const int32_t used = hash_tables.trans_buckets;
+  EXPECT_TRUE(hash_tables.threat_buckets == used && hash_tables.trans_allocated == used && hash_tables.threat_allocated == used);
+  ASSERT_TRUE(hash_tables.trans_table[1] != nullptr && hash_tables.threat_hash[3] != nullptr);
   if (used < INT32_MAX) {
     EXPECT_EQ(used & (used - 1), 0);
     EXPECT_EQ(out, "MESSAGE not enough memory for 2147483647 hash buckets, using " +
@@ -241,7 +241,7 @@ TEST_F(HashTable, AbsurdSizeFallsBackToWhatMemoryHolds) {
 // one bucket (and one threat bucket) while probing; ThreadSanitizer builds run the same
 // and must see no data race.
 TEST(HashTablesSharedByThreads, EntriesMixedFromTwoWritesNeverMatch) {
-  trans_buckets = threat_buckets = 1;  // every key in the same bucket
+  hash_tables.trans_buckets = hash_tables.threat_buckets = 1;  // every key in the same bucket
   resize_hash_tables();
   clear_hash_tables();
   constexpr int KEYS = 6;
@@ -282,7 +282,7 @@ TEST(HashTablesSharedByThreads, EntriesMixedFromTwoWritesNeverMatch) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_GT(hits.load(), 0) << "the probes met stored entries";
-  trans_buckets = threat_buckets = TEST_HASH_BUCKETS;
+  hash_tables.trans_buckets = hash_tables.threat_buckets = TEST_HASH_BUCKETS;
   resize_hash_tables();
   clear_hash_tables();
 }

@@ -225,7 +225,7 @@ class LimitHashSize : public EngineTest {
 
 TEST_F(LimitHashSize, AppliesOnlyANewRequest) {
   auto use = [](int32_t n) {
-    settings.hash_size = requested_buckets = trans_buckets = threat_buckets = n;
+    settings.hash_size = hash_tables.requested_buckets = hash_tables.trans_buckets = hash_tables.threat_buckets = n;
     resize_hash_tables();
     clear_hash_tables();
   };
@@ -238,15 +238,15 @@ TEST_F(LimitHashSize, AppliesOnlyANewRequest) {
   apply_hash_size();
   EXPECT_TRUE(present());
 
-  requested_buckets = 64;  // as if 64 were asked for and only 16 could be had
+  hash_tables.requested_buckets = 64;  // as if 64 were asked for and only 16 could be had
   settings.hash_size = 64;
   apply_hash_size();
-  EXPECT_EQ(trans_buckets, 16);
+  EXPECT_EQ(hash_tables.trans_buckets, 16);
   EXPECT_TRUE(present()) << "not re-allocated or cleared";
 
   settings.hash_size = 1000;
   apply_hash_size();
-  EXPECT_TRUE(trans_allocated == 1000 && threat_allocated == 1000);
+  EXPECT_TRUE(hash_tables.trans_allocated == 1000 && hash_tables.threat_allocated == 1000);
   EXPECT_FALSE(present());
 }
 
@@ -284,8 +284,8 @@ TEST_F(LimitHashSize, MemoryLimitCutsTheTablesToAPowerOfTwoThatFits) {
 // Pages of the six tables that are resident, and how many pages they span.
 std::pair<size_t, size_t> resident_table_pages() {
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t begin = reinterpret_cast<uintptr_t>(trans_table[0]) / page * page;
-  const uintptr_t end = reinterpret_cast<uintptr_t>(threat_hash[3] + threat_allocated);
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(hash_tables.trans_table[0]) / page * page;
+  const uintptr_t end = reinterpret_cast<uintptr_t>(hash_tables.threat_hash[3] + hash_tables.threat_allocated);
   const size_t pages = (end - begin + page - 1) / page;
   std::vector<unsigned char> in_core(pages);
   if (mincore(reinterpret_cast<void*>(begin), end - begin, in_core.data()) != 0) return {0, 0};
@@ -303,26 +303,26 @@ TEST_F(LimitHashSize, GameStartMakesTheTablesReady) {
   testing::internal::CaptureStdout();
   start_game(15, 15);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "MESSAGE Zerin 2015 Kernal 0.4.47 :-)\nOK\n");
-  EXPECT_TRUE(trans_allocated == 65536 && threat_allocated == 65536);
-  EXPECT_TRUE(hash_tables_clean);
+  EXPECT_TRUE(hash_tables.trans_allocated == 65536 && hash_tables.threat_allocated == 65536);
+  EXPECT_TRUE(hash_tables.clean);
   auto [resident, pages] = resident_table_pages();
   ASSERT_GT(pages, 0u);
   EXPECT_EQ(resident, pages) << "every page touched before the first search";
 
   int a[3], b[3];
   store_table(KEY, 0, 3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
-  EXPECT_FALSE(hash_tables_clean);
+  EXPECT_FALSE(hash_tables.clean);
   testing::internal::CaptureStdout();
   restart_game();
   testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(hash_tables_clean);
+  EXPECT_TRUE(hash_tables.clean);
   EXPECT_EQ(probe_table(3, 0, 1, 1, 0x77, 0xBAD, a, b, 1), HASH_MISS) << "cleared for the new game";
 
   // A block allocated inside a search (hash_size changed mid-game) is not touched by
   // the clear that follows the allocation: the search's own stores fault its pages.
   settings.hash_size = 32768;
   apply_hash_size();
-  EXPECT_TRUE(trans_allocated == 32768 && hash_tables_clean);
+  EXPECT_TRUE(hash_tables.trans_allocated == 32768 && hash_tables.clean);
   std::tie(resident, pages) = resident_table_pages();
   EXPECT_EQ(resident, 0u) << "of " << pages;
 }

@@ -46,7 +46,7 @@ inline void new_board(int rule, int width = 15, int height = 15) {
   game.count = 0;
   game.applied_rule = rule;
   clear_block_grid();
-  trans_buckets = threat_buckets = TEST_HASH_BUCKETS;
+  hash_tables.trans_buckets = hash_tables.threat_buckets = TEST_HASH_BUCKETS;
   build_game_tables(game.board_size, rule);
   resize_hash_tables();
   clear_hash_tables();
@@ -156,10 +156,10 @@ class EngineTest : public ::testing::Test {
     worker.iteration_depth = 0;
     worker.abort_flag = 0;
     worker.game_moves = 0;
-    trans_buckets = threat_buckets = TEST_HASH_BUCKETS;
+    hash_tables.trans_buckets = hash_tables.threat_buckets = TEST_HASH_BUCKETS;
     resize_hash_tables();
     clear_hash_tables();
-    requested_buckets = settings.hash_size;
+    hash_tables.requested_buckets = settings.hash_size;
   }
 };
 

@@ -178,13 +178,13 @@ TEST_F(FourThreat, StoreKeepsEntriesNearerTheRootOfThisOrThePreviousMove) {
   auto key = [&](int i) { return static_cast<uint64_t>(i + 1) << 36 | static_cast<uint64_t>(i) << 12 | bucket; };
   int game_moves = 10;
   threat_store(key(0), game_moves, WIN_VALUE + 570, 570, 0, 1);
-  EXPECT_EQ(threat_hash[0][bucket].entries[0].value, WIN_VALUE);
+  EXPECT_EQ(hash_tables.threat_hash[0][bucket].entries[0].value, WIN_VALUE);
   EXPECT_EQ(threat_probe(0, 560, 1, key(0)), WIN_VALUE + 560);
   EXPECT_EQ(threat_probe(1, 570, 1, key(0)), HASH_MISS) << "other node kind";
   EXPECT_EQ(threat_probe(0, 570, 2, key(0)), HASH_MISS) << "other player";
   // A deeper newcomer goes to the second entry.
   threat_store(key(1), game_moves, -(WIN_VALUE + 565), 565, 0, 1);
-  EXPECT_EQ(threat_hash[0][bucket].entries[1].value, -WIN_VALUE);
+  EXPECT_EQ(hash_tables.threat_hash[0][bucket].entries[1].value, -WIN_VALUE);
   EXPECT_EQ(threat_probe(0, 565, 1, key(0)), WIN_VALUE + 565);
   EXPECT_EQ(threat_probe(0, 565, 1, key(1)), -(WIN_VALUE + 565));
   // So does one of the next move.
@@ -206,5 +206,5 @@ TEST_F(FourThreat, StoreKeepsEntriesNearerTheRootOfThisOrThePreviousMove) {
   threat_store(key(4), game_moves, 4, 570, 0, 1);
   threat_store(key(4), game_moves, 5, 400, 0, 1);
   EXPECT_EQ(threat_probe(0, 500, 1, key(4)), 5);
-  EXPECT_EQ(threat_hash[0][bucket].entries[0].value, 5);
+  EXPECT_EQ(hash_tables.threat_hash[0][bucket].entries[0].value, 5);
 }
