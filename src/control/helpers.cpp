@@ -91,7 +91,7 @@ void search_as_helper(Helper& h, int side) {
     // Never behind the search thread: what a helper stores is of use to it only at the
     // depth it is on or deeper.
     if (depth <= main_depth) {
-      depth = main_depth + 2;
+      depth = main_depth + 1;
       if (skips(h.index, depth)) ++depth;
       if (depth > deepest) break;
     }
