@@ -16,8 +16,10 @@ constexpr int32_t MAX_THREADS = 64;
 
 // White's value (for white to move after Swap2's three stones) from which on the engine
 // takes the choice at three stones as clear: SWAP at -margin or below, white's move at
-// +margin or above, two more stones in between. Calibrated in self-play (README, Swap2).
-constexpr int32_t SWAP2_DEFAULT_MARGIN = 60;
+// +margin or above, two more stones in between. Calibrated in self-play at 100 ms per
+// move (README, Swap2): white scored 27% from values in -60..-31 and 66% from 30..59,
+// both clear of one half by two standard errors, but 43% from -30..-1 and 51% from 0..29.
+constexpr int32_t SWAP2_DEFAULT_MARGIN = 30;
 
 struct EngineSettings {
   Relaxed<int32_t> max_memory{0};              // bytes the whole process may take; 0 or less: no limit
