@@ -223,6 +223,7 @@ class Stats:
         self.swap2_chooser = {}    # "chose black" / "chose white" -> the chooser's points
         self.swap2_values = []     # the checked value of each proposed opening
         self.swap2_proposals = []  # (engine, cells)
+        self.swap2_delays = []     # seconds, per answer
 
     def result(self, key):
         self.results[key] = self.results.get(key, 0) + 1
@@ -350,6 +351,7 @@ class Match:
         where = f"game {game + 1} swap2 at {len(stones)} stones ({brain.name})"
         delay = self.timed_reply(brain, i, sent, stamp, sched_before, where)
         st.swap2_answers += 1
+        st.swap2_delays.append(delay)
         answer = parse_swap2_answer(line)
         problem = swap2_answer_problem(answer, len(stones), stones, self.height, self.width)
         if problem is not None:
@@ -593,6 +595,9 @@ class Match:
     def swap2_summary(self):
         st = self.stats
         print(f"  swap2 answers: {st.swap2_answers}, illegal {st.swap2_illegal}")
+        if st.swap2_delays:
+            ms = sorted(d * 1000.0 for d in st.swap2_delays)
+            print(f"  swap2 answer delays: median {ms[len(ms) // 2]:.1f} ms, worst {ms[-1]:.1f} ms")
         at = lambda stage: ", ".join(f"{k[3:]} {v}" for k, v in sorted(st.swap2_options.items())
                                      if k.startswith(stage)) or "none"
         print(f"  swap2 options at 3 stones: {at('3')}; at 5 stones: {at('5')}")
