@@ -20,7 +20,8 @@
 // What it checks, besides the sanitizers: after every line, a position that is built
 // has the game's size and agrees with its cells (line words, hash key, move list, blocked
 // padding; the shape bookkeeping sums and threat sets); every reply line has one of the engine's forms; a
-// move reply lies on the board; the output never ends inside a line. A failed check
+// move reply, and every cell of a Swap2 answer, lies on the board; SWAP2BOARD leaves the
+// game record as it was or empty; the output never ends inside a line. A failed check
 // prints the fault and aborts, which libFuzzer reports as a crash.
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -38,6 +39,7 @@
 #include "bookkeeping_model.h"
 #include "control/game.h"
 #include "control/search_thread.h"
+#include "control/swap2.h"
 #include "control/think.h"
 #include "protocol/command_loop.h"
 #include "protocol/settings.h"
@@ -80,8 +82,12 @@ void reset_session() {
   settings.hash_size = HASH_BUCKETS;
   settings.show_detail = 0;
   settings.rule = 0;
+  settings.swap2_pair = 1;
+  settings.swap2_seed = 0;
+  settings.swap2_margin = SWAP2_DEFAULT_MARGIN;
   settings.folder[0] = '\0';
   game = GameRecord{};
+  swap2_memory = Swap2Memory{};
   clear_block_grid();
   stop_flag = 0;
   decision_memory.last_value = 0;
@@ -126,12 +132,20 @@ bool parse_move(const std::string& line, int* x, int* y) {
 }
 
 void check_reply(const std::string& line, const char* command) {
-  if (line == "OK" || line == "UNKNOWN command") return;
+  if (line == "OK" || line == "UNKNOWN command" || line == "SWAP") return;
   for (const char* head : {"MESSAGE ", "ERROR ", "FORBID ", "name=\"Zerin\", "})
     if (starts_with(line, head)) return;
-  int x, y;
-  if (!parse_move(line, &x, &y)) fail("malformed reply line: " + line, command);
-  if (!in_board(x, y)) fail("move reply off the board: " + line, command);
+  // A move, or a Swap2 answer of two or three cells separated by single blanks.
+  size_t start = 0;
+  for (int cells = 1;; ++cells) {
+    const size_t blank = line.find(' ', start);
+    const std::string word = line.substr(start, blank == std::string::npos ? std::string::npos : blank - start);
+    int x, y;
+    if (cells > 3 || !parse_move(word, &x, &y)) fail("malformed reply line: " + line, command);
+    if (!in_board(x, y)) fail("move reply off the board: " + line, command);
+    if (blank == std::string::npos) return;
+    start = blank + 1;
+  }
 }
 
 void check_output(const char* command) {
@@ -205,8 +219,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bound_line();
     std::snprintf(command, sizeof command, "%s", line_buffer);
     const auto began = std::chrono::steady_clock::now();
+    const int recorded = game.count;
+    const bool swap2 = match_command("SWAP2BOARD", line_buffer) != nullptr;
     const bool go_on = dispatch_command();
     wait_for_search();
+    // SWAP2BOARD leaves the record as it was (refused) or empty (answered).
+    if (swap2 && game.count != recorded && game.count != 0)
+      fail("SWAP2BOARD left " + std::to_string(game.count) + " moves recorded", command);
     if (trace_lines)
       std::fprintf(stderr, "%8.1f ms  %s\n",
                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count(), command);

@@ -3,12 +3,18 @@
 
     tools/selfplay.py --games 4 --rule 2 --size 15 --timeout-turn 100
     tools/selfplay.py --size 20x15 --openings --engine2 "path/to/other-brain"
+    tools/selfplay.py --swap2 --rule 1 --games 10 --swap2-check 4
 
 The tool keeps its own board, checks that every reply is an empty cell on the board,
 adjudicates fives (rule 0: five or more; rule 1: exactly five; rule 2: exactly five for
 black, five or more for white; black's forbidden moves are not adjudicated, an overline
 by black under rule 2 is only reported), detects a full board, and measures every
 reply's delay from the moment its command was written.
+
+With --swap2 each game opens as a Swap2 manager opens it: SWAP2BOARD with no stones to
+the first player, with its three stones to the second player, and, when that one adds
+two stones, with the five stones to the first player again; the colours follow the
+answers, and the game goes on with BOARD to the side to move.
 
 Coordinates are the engine's: for a board of width W and height H (START W, or
 RECTSTART W,H) a cell is x,y with 0 <= x < H and 0 <= y < W. The board is printed with
@@ -19,6 +25,7 @@ timeout_turn plus the margin, an ERROR or unexpected line, a crash or a hung eng
 """
 
 import argparse
+import re
 import sys
 import time
 
@@ -101,6 +108,97 @@ def board_text(grid, height, width, last=None):
     return "\n".join(rows)
 
 
+def parse_swap2_answer(line):
+    """A SWAP2BOARD answer: "SWAP", or a list of (x, y) cells ("x,y x,y ..."); None for
+    anything else."""
+    if line.strip() == "SWAP":
+        return "SWAP"
+    words = line.split()
+    cells = []
+    for word in words:
+        m = MOVE_RE.match(word)
+        if m is None:
+            return None
+        cells.append((int(m.group(1)), int(m.group(2))))
+    return cells or None
+
+
+# The answers each stage of Swap2 allows: cell counts, and whether SWAP is one.
+SWAP2_ANSWERS = {0: ((3,), False), 3: ((1, 2), True), 5: ((1,), True)}
+
+
+def swap2_answer_problem(answer, stage, stones, height, width):
+    """Why an answer to SWAP2BOARD with `stage` stones is not legal, or None when it is:
+    the right form for the stage, every cell on the board, empty and named once."""
+    counts, swap_allowed = SWAP2_ANSWERS[stage]
+    if answer is None:
+        return "not an answer"
+    if answer == "SWAP":
+        return None if swap_allowed else "SWAP with no stones"
+    if len(answer) not in counts:
+        return f"{len(answer)} cells with {stage} stones"
+    taken = set(stones)
+    for x, y in answer:
+        if not (0 <= x < height and 0 <= y < width):
+            return f"{x},{y} off the board"
+        if (x, y) in taken:
+            return f"{x},{y} taken"
+        taken.add((x, y))
+    return None
+
+
+def swap2_outcome(proposal, answer3, answer5=None):
+    """The opening a Swap2 exchange ends in: (stones in play order, which player has black
+    ("opener" or "other"), the options chosen (at 3 stones, and at 5 when it came to
+    that), the player whose answer fixed the colours).
+    proposal: the opener's three cells; answer3: the other player's answer to them;
+    answer5: the opener's answer to the five stones, when answer3 added two."""
+    if answer3 == "SWAP":
+        return list(proposal), "other", ["3: SWAP"], "other"
+    if len(answer3) == 1:
+        return list(proposal) + answer3, "opener", ["3: one stone"], "other"
+    five = list(proposal) + answer3
+    if answer5 == "SWAP":
+        return five, "opener", ["3: two stones", "5: SWAP"], "opener"
+    return five + answer5, "other", ["3: two stones", "5: stone"], "opener"
+
+
+def points(kind, colour):
+    """The score of the player of `colour` (1 black, 2 white) in a game that ended in
+    `kind`; None when the game has no result to score (forfeit, move cap)."""
+    if kind == "draw":
+        return 0.5
+    if kind in ("black", "white"):
+        return 1.0 if (kind == "black") == (colour == 1) else 0.0
+    return None
+
+
+def score_text(scores):
+    """Wins, draws and losses, the mean score and twice its standard error."""
+    n = len(scores)
+    if n == 0:
+        return "no games"
+    wins, draws = scores.count(1.0), scores.count(0.5)
+    mean = sum(scores) / n
+    spread = (sum((p - mean) ** 2 for p in scores) / (n - 1)) ** 0.5 if n > 1 else 0.0
+    return (f"{wins} wins, {draws} draws, {n - wins - draws} losses: "
+            f"score {mean:.3f} +- {2 * spread / n ** 0.5:.3f} (2 standard errors, {n} games)")
+
+
+def summary_value(line):
+    """The evaluation of a decision's summary line (plain or show_detail form), or None."""
+    m = re.match(r"^MESSAGE Speed: \d+ \| Evaluation: (-?\d+)", line)
+    if m:
+        return int(m.group(1))
+    fields = line.split("|")
+    if line.startswith("MESSAGE ") and len(fields) == 8 and fields[3].strip().endswith("ms"):
+        try:
+            return int(fields[7].split()[0])
+        except (ValueError, IndexError):
+            return None
+    return None
+
+
 class Stats:
     def __init__(self):
         self.results = {}
@@ -117,6 +215,15 @@ class Stats:
         self.faults = []
         self.worst = (0.0, None)  # (seconds, description)
         self.delays = []  # (seconds, description)
+        # Swap2
+        self.swap2_answers = 0
+        self.swap2_illegal = 0
+        self.swap2_options = {}
+        self.swap2_black = []      # black's points per scored game
+        self.swap2_chooser = {}    # "chose black" / "chose white" -> the chooser's points
+        self.swap2_values = []     # the checked value of each proposed opening
+        self.swap2_proposals = []  # (engine, cells)
+        self.swap2_delays = []     # seconds, per answer
 
     def result(self, key):
         self.results[key] = self.results.get(key, 0) + 1
@@ -136,6 +243,8 @@ class Match:
         self.brains = [None, None]
         self.used_ms = [0.0, 0.0]
         self.expect_ok = set()
+        self.analyst = None  # the engine that values proposed Swap2 openings (--swap2-check)
+        self.analyst_warm = False
 
     # Lines other than move replies: MESSAGE and ERROR are the only ones allowed
     # (and OK after START).
@@ -190,25 +299,169 @@ class Match:
             return []
         return usable[(game // 2) % len(usable)]
 
-    def play_game(self, game):
+    def timed_reply(self, brain, i, sent, stamp, sched_before, where):
+        """Books a reply's delay: the match clock, the delay list, the late check."""
         args = self.args
         st = self.stats
-        swap = (game % 2 == 1) and not args.no_swap
-        colour_of = {0: 2, 1: 1} if swap else {0: 1, 1: 2}  # brain index -> colour
-        brain_of = {c: i for i, c in colour_of.items()}
+        delay = stamp - sent
+        sched_after = brain.sched_ms()
+        sched = ""
+        waited = 0.0
+        if sched_before and sched_after:
+            waited = (sched_after[1] - sched_before[1]) / 1000.0
+            sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor "
+                     f"({sched_after[2] - sched_before[2]:.0f} in the kernel), "
+                     f"{waited * 1000.0:.0f} ms waiting for one")
+        self.used_ms[i] += delay * 1000.0
+        st.replies += 1
+        st.delays.append((delay, where + sched))
+        if delay > st.worst[0]:
+            st.worst = (delay, where)
+        if delay * 1000.0 > args.timeout_turn + args.late_margin:
+            st.late += 1
+            if (delay - waited) * 1000.0 > args.timeout_turn + args.late_margin:
+                st.late_unwaited += 1
+            st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
+                     f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
+        return delay
+
+    def send_time_left(self, brain, i):
+        """INFO time_left as a manager computes it; returns the turn limit the engine
+        works out from it (min(timeout_turn, time_left / 16))."""
+        args = self.args
+        if args.timeout_match > 0:
+            left = max(0, int(args.timeout_match - self.used_ms[i]))
+            brain.send(f"INFO time_left {left}")
+            return min(args.timeout_turn, left // 16)
+        return args.timeout_turn
+
+    def swap2_ask(self, game, i, stones, values):
+        """SWAP2BOARD with these stones to brain i; its answer when legal, otherwise None
+        (a fault). values collects the engine's own value lines (SWAP2 WHITE VAL)."""
+        st = self.stats
+        brain = self.brains[i]
+        limit = self.send_time_left(brain, i)
+        sched_before = brain.sched_ms()
+        sent = brain.send("SWAP2BOARD", *[f"{x},{y}" for x, y in stones], "DONE")
+        stamp, line, others = brain.wait_for(lambda l: not l.startswith("MESSAGE"), self.hard_timeout())
+        for other in others:
+            m = re.match(r"^MESSAGE SWAP2 WHITE VAL:(-?\d+)", other)
+            if m:
+                values.append(int(m.group(1)))
+        where = f"game {game + 1} swap2 at {len(stones)} stones ({brain.name})"
+        delay = self.timed_reply(brain, i, sent, stamp, sched_before, where)
+        st.swap2_answers += 1
+        st.swap2_delays.append(delay)
+        answer = parse_swap2_answer(line)
+        problem = swap2_answer_problem(answer, len(stones), stones, self.height, self.width)
+        if problem is not None:
+            if line.startswith("ERROR"):
+                self.on_line(brain, line)
+            st.swap2_illegal += 1
+            st.fault(f"{where}: illegal answer {line!r} ({problem})")
+            return None, limit
+        if self.args.verbose:
+            print(f"  {brain.name}: {line}  ({delay * 1000.0:.0f} ms)")
+        return answer, limit
+
+    def check_opening(self, stones, limit):
+        """The value, for white to move, that a search of --swap2-check times the
+        proposal's time limit gives the proposed three stones (a separate engine process)."""
+        args = self.args
+        if self.analyst is None:
+            self.analyst = Brain(args.engine1, "analyst", lambda brain, line: None)
+        a = self.analyst
+        a.send(start_command(self.width, self.height), f"INFO rule {args.rule}",
+               f"INFO timeout_turn {max(1, int(args.swap2_check * limit))}",
+               *[f"INFO {item.replace('=', ' ', 1)}" for item in args.info])
+        a.wait_for(lambda l: l == "OK", self.hard_timeout())
+        if not self.analyst_warm:  # the first search of a process is charged 200 ms
+            a.send("BEGIN")
+            a.wait_move(self.hard_timeout())
+            a.send(start_command(self.width, self.height))
+            a.wait_for(lambda l: l == "OK", self.hard_timeout())
+            self.analyst_warm = True
+        block = [f"{x},{y},{2 if k % 2 == 0 else 1}" for k, (x, y) in enumerate(stones)]
+        a.send("BOARD", *block, "DONE")
+        _, _, _, others = a.wait_move(self.hard_timeout() + args.swap2_check * limit / 1000.0)
+        for line in others:
+            v = summary_value(line)
+            if v is not None:
+                return v
+        return None
+
+    def swap2_opening(self, game):
+        """The Swap2 exchange as a manager runs it. Returns (stones, brain index -> colour,
+        description), or None when an answer was illegal (the game is then forfeited)."""
+        args = self.args
+        st = self.stats
+        opener = 0 if args.no_swap else game % 2
+        other = 1 - opener
+        values = []
+        proposal, limit = self.swap2_ask(game, opener, [], values)
+        if proposal is None:
+            return None
+        st.swap2_proposals.append((self.names[opener], proposal))
+        checked = self.check_opening(proposal, limit) if args.swap2_check > 0 else None
+        if checked is not None:
+            st.swap2_values.append(checked)
+        answer3, _ = self.swap2_ask(game, other, proposal, values)
+        if answer3 is None:
+            return None
+        answer5 = None
+        if answer3 != "SWAP" and len(answer3) == 2:
+            answer5, _ = self.swap2_ask(game, opener, proposal + answer3, values)
+            if answer5 is None:
+                return None
+        moves, black, options, chooser = swap2_outcome(proposal, answer3, answer5)
+        for option in options:
+            st.swap2_options[option] = st.swap2_options.get(option, 0) + 1
+        black_index = opener if black == "opener" else other
+        colour_of = {black_index: 1, 1 - black_index: 2}
+        chooser_index = opener if chooser == "opener" else other
+        cells = lambda cs: " ".join(f"{x},{y}" for x, y in cs)
+        text = f"swap2: {self.names[opener]} proposes {cells(proposal)}"
+        if checked is not None:
+            text += f" (value {checked} at {args.swap2_check:g}x)"
+        text += f"; {self.names[other]} answers {answer3 if answer3 == 'SWAP' else cells(answer3)}"
+        if answer5 is not None:
+            text += f"; {self.names[opener]} answers {answer5 if answer5 == 'SWAP' else cells(answer5)}"
+        if values:
+            text += "; white values " + " ".join(str(v) for v in values)
+        text += f"; {', '.join(options)}; {self.names[black_index]} black"
+        return moves, colour_of, text, chooser_index
+
+    def play_game(self, game):
+        """Plays one game; returns how it ended ("black", "white", "draw", "forfeit" or
+        "unfinished")."""
+        args = self.args
+        st = self.stats
         for i in range(2):
             self.new_game(self.brains[i], i)
+        swap2 = None
+        if args.swap2:
+            opening = self.swap2_opening(game)
+            if opening is None:
+                st.result("forfeit")
+                print(f"game {game + 1}: result: forfeit, illegal Swap2 answer\n")
+                return "forfeit"
+            moves, colour_of, note, swap2 = opening
+        else:
+            swap = (game % 2 == 1) and not args.no_swap
+            colour_of = {0: 2, 1: 1} if swap else {0: 1, 1: 2}  # brain index -> colour
+            moves = self.opening_moves(game)
+            note = ("opening " + " ".join(f"{x},{y}" for x, y in moves)) if moves else ""
+        brain_of = {c: i for i, c in colour_of.items()}
 
         grid = [[0] * self.width for _ in range(self.height)]
-        moves = self.opening_moves(game)
         for k, (x, y) in enumerate(moves):
             grid[x][y] = k % 2 + 1
         known = [0, 0]  # moves each brain has been told of or has made
         cells = self.width * self.height
         label = (f"game {game + 1}: {self.names[brain_of[1]]} black, {self.names[brain_of[2]]} white, "
                  f"rule {args.rule}, {self.width}x{self.height}")
-        if moves:
-            label += ", opening " + " ".join(f"{x},{y}" for x, y in moves)
+        if note:
+            label += ", " + note
         print(label)
         result = None
         last = moves[-1] if moves else None
@@ -222,9 +475,7 @@ class Match:
             colour = len(moves) % 2 + 1
             i = brain_of[colour]
             brain = self.brains[i]
-            if args.timeout_match > 0:
-                left = max(0, int(args.timeout_match - self.used_ms[i]))
-                brain.send(f"INFO time_left {left}")
+            self.send_time_left(brain, i)
             sched_before = brain.sched_ms()
             if not moves:
                 sent = brain.send("BEGIN")
@@ -238,27 +489,8 @@ class Match:
             own_fives = five_points(grid, self.height, self.width, args.rule, colour)
             their_fives = five_points(grid, self.height, self.width, args.rule, colour ^ 3)
             x, y, stamp, _ = brain.wait_move(self.hard_timeout())
-            delay = stamp - sent
-            sched_after = brain.sched_ms()
-            sched = ""
-            waited = 0.0
-            if sched_before and sched_after:
-                waited = (sched_after[1] - sched_before[1]) / 1000.0
-                sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor "
-                         f"({sched_after[2] - sched_before[2]:.0f} in the kernel), "
-                         f"{waited * 1000.0:.0f} ms waiting for one")
-            self.used_ms[i] += delay * 1000.0
-            st.replies += 1
             where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
-            st.delays.append((delay, where + sched))
-            if delay > st.worst[0]:
-                st.worst = (delay, where)
-            if delay * 1000.0 > args.timeout_turn + args.late_margin:
-                st.late += 1
-                if (delay - waited) * 1000.0 > args.timeout_turn + args.late_margin:
-                    st.late_unwaited += 1
-                st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
-                         f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
+            delay = self.timed_reply(brain, i, sent, stamp, sched_before, where)
             if args.verbose:
                 print(f"  {brain.name}: {x},{y}  ({delay * 1000.0:.0f} ms)")
             if not (0 <= x < self.height and 0 <= y < self.width) or grid[x][y] != 0:
@@ -299,7 +531,13 @@ class Match:
         else:
             print(f"result: {kind}, {detail}, {len(moves)} moves")
         st.result(kind)
+        if swap2 is not None and points(kind, 1) is not None:
+            chooser = swap2
+            st.swap2_black.append(points(kind, 1))
+            chose = "chose black" if colour_of[chooser] == 1 else "chose white"
+            st.swap2_chooser.setdefault(chose, []).append(points(kind, colour_of[chooser]))
         print()
+        return kind
 
     def run(self):
         args = self.args
@@ -312,6 +550,8 @@ class Match:
             aborted = str(exc)
             self.stats.fault(f"match stopped: {exc}")
         finally:
+            if self.analyst is not None:
+                self.analyst.close()
             for brain in self.brains:
                 if brain is None:
                     continue
@@ -347,8 +587,35 @@ class Match:
             if over:
                 print(f"  replies over timeout_turn: {len(over)}: " + "; ".join(over[:12])
                       + (" ..." if len(over) > 12 else ""))
+        if args.swap2:
+            self.swap2_summary()
         print(f"  faults: {len(st.faults)}")
         return 1 if st.faults else 0
+
+    def swap2_summary(self):
+        st = self.stats
+        print(f"  swap2 answers: {st.swap2_answers}, illegal {st.swap2_illegal}")
+        if st.swap2_delays:
+            ms = sorted(d * 1000.0 for d in st.swap2_delays)
+            print(f"  swap2 answer delays: median {ms[len(ms) // 2]:.1f} ms, worst {ms[-1]:.1f} ms")
+        at = lambda stage: ", ".join(f"{k[3:]} {v}" for k, v in sorted(st.swap2_options.items())
+                                     if k.startswith(stage)) or "none"
+        print(f"  swap2 options at 3 stones: {at('3')}; at 5 stones: {at('5')}")
+        print(f"  black: {score_text(st.swap2_black)}")
+        for chose, scores in sorted(st.swap2_chooser.items()):
+            print(f"  the player that fixed the colours and {chose}: {score_text(scores)}")
+        chooser_all = [p for scores in st.swap2_chooser.values() for p in scores]
+        print(f"  the player that fixed the colours, all games: {score_text(chooser_all)}")
+        distinct = len({tuple(cells) for _, cells in st.swap2_proposals})
+        print(f"  proposed openings: {len(st.swap2_proposals)}, {distinct} distinct")
+        if st.swap2_values:
+            v = st.swap2_values
+            mean = sum(v) / len(v)
+            sd = (sum((a - mean) ** 2 for a in v) / (len(v) - 1)) ** 0.5 if len(v) > 1 else 0.0
+            ordered = sorted(v)
+            print(f"  proposed openings' value for white at {self.args.swap2_check:g}x the time: mean {mean:.1f}, "
+                  f"standard deviation {sd:.1f}, mean absolute {sum(abs(a) for a in v) / len(v):.1f}, "
+                  f"median {ordered[len(v) // 2]}, range {ordered[0]}..{ordered[-1]} ({len(v)} openings)")
 
 
 def main():
@@ -363,7 +630,13 @@ def main():
                    help="INFO timeout_match; time_left is sent before every move (0: not sent)")
     p.add_argument("--max-moves", type=int, default=0, help="stop a game after this many stones (0: no cap)")
     p.add_argument("--openings", action="store_true", help="start games from fixed short openings (sent by BOARD)")
-    p.add_argument("--no-swap", action="store_true", help="engine1 plays black in every game")
+    p.add_argument("--no-swap", action="store_true",
+                   help="engine1 plays black in every game (with --swap2: engine1 always opens)")
+    p.add_argument("--swap2", action="store_true",
+                   help="open every game by Swap2 (SWAP2BOARD), the engines alternating as the first player")
+    p.add_argument("--swap2-check", type=float, default=0, metavar="FACTOR",
+                   help="with --swap2: value each proposed opening with a third engine process searching "
+                        "FACTOR times the proposal's time limit (0: not valued)")
     p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for both")
     p.add_argument("--late-margin", type=int, default=50, help="milliseconds allowed beyond timeout_turn")
     p.add_argument("--hard-timeout", type=int, default=0,
@@ -374,6 +647,8 @@ def main():
         args.hard_timeout = 10 * max(args.timeout_turn, 0) + 5000
     if args.timeout_match <= 0:
         args.timeout_match = 0
+    if args.swap2 and args.openings:
+        p.error("--swap2 and --openings exclude each other")
     sys.exit(Match(args).run())
 
 

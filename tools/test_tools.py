@@ -14,7 +14,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from bench_signature import compare, read_bench  # noqa: E402
 from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
-from selfplay import five_points, judge, run_lengths  # noqa: E402
+from selfplay import (five_points, judge, parse_swap2_answer, points, run_lengths, score_text,  # noqa: E402
+                      summary_value, swap2_answer_problem, swap2_outcome)
+from swap2_calibrate import draw_opening, value_range  # noqa: E402
 from soak import schedule  # noqa: E402
 
 
@@ -78,6 +80,84 @@ class Adjudication(unittest.TestCase):
         self.assertEqual(five_points(grid, 15, 15, 2, 1), {(7, 0)})
         grid = grid_with(15, 15, {k: 2 for k in stones})
         self.assertEqual(five_points(grid, 15, 15, 2, 2), {(7, 0), (7, 5)})
+
+
+class Swap2Answers(unittest.TestCase):
+    def test_parsing(self):
+        self.assertEqual(parse_swap2_answer("SWAP"), "SWAP")
+        self.assertEqual(parse_swap2_answer("7,7 7,8 8,8"), [(7, 7), (7, 8), (8, 8)])
+        self.assertEqual(parse_swap2_answer("12,3"), [(12, 3)])
+        for bad in ["", "swap", "SWAP 7,7", "7,7,1", "7, 7", "-1,3", "7;7 8,8", "OK", "ERROR x"]:
+            self.assertIsNone(parse_swap2_answer(bad), bad)
+
+    def test_each_stage_allows_its_own_forms(self):
+        three = [(7, 7), (7, 8), (8, 8)]
+        five = three + [(6, 6), (9, 9)]
+        legal = [([], [(7, 7), (7, 8), (8, 8)]), (three, "SWAP"), (three, [(6, 6)]),
+                 (three, [(6, 6), (9, 9)]), (five, "SWAP"), (five, [(0, 14)])]
+        for stones, answer in legal:
+            self.assertIsNone(swap2_answer_problem(answer, len(stones), stones, 15, 15), (stones, answer))
+        illegal = [([], "SWAP"), ([], [(7, 7), (7, 8)]), (three, [(1, 1), (2, 2), (3, 3)]),
+                   (five, [(6, 6), (9, 9)]), (three, None)]
+        for stones, answer in illegal:
+            self.assertIsNotNone(swap2_answer_problem(answer, len(stones), stones, 15, 15), (stones, answer))
+
+    def test_cells_must_be_on_the_board_free_and_distinct(self):
+        three = [(7, 7), (7, 8), (8, 8)]
+        self.assertIn("off the board", swap2_answer_problem([(15, 0)], 3, three, 15, 15))
+        # Height 10, width 20: x below 10, y below 20.
+        self.assertIsNone(swap2_answer_problem([(9, 19)], 3, three, 10, 20))
+        self.assertIn("off the board", swap2_answer_problem([(19, 9)], 3, three, 10, 20))
+        self.assertIn("taken", swap2_answer_problem([(7, 8)], 3, three, 15, 15))
+        self.assertIn("taken", swap2_answer_problem([(6, 6), (6, 6)], 3, three, 15, 15))
+        self.assertIn("taken", swap2_answer_problem([(1, 1), (2, 2), (1, 1)], 0, [], 15, 15))
+
+    def test_colours_follow_the_answers(self):
+        proposal = [(7, 7), (7, 8), (8, 8)]
+        # The second player takes black: the opener is white and moves next.
+        self.assertEqual(swap2_outcome(proposal, "SWAP"), (proposal, "other", ["3: SWAP"], "other"))
+        # The second player stays white and plays the fourth stone: the opener is black.
+        self.assertEqual(swap2_outcome(proposal, [(6, 6)]),
+                         (proposal + [(6, 6)], "opener", ["3: one stone"], "other"))
+        # Two more stones: the opener chooses.
+        pair = [(6, 6), (9, 9)]
+        self.assertEqual(swap2_outcome(proposal, pair, "SWAP"),
+                         (proposal + pair, "opener", ["3: two stones", "5: SWAP"], "opener"))
+        self.assertEqual(swap2_outcome(proposal, pair, [(5, 5)]),
+                         (proposal + pair + [(5, 5)], "other", ["3: two stones", "5: stone"], "opener"))
+
+    def test_points_and_score(self):
+        self.assertEqual([points("black", 1), points("black", 2), points("draw", 2), points("white", 2)],
+                         [1.0, 0.0, 0.5, 1.0])
+        self.assertIsNone(points("forfeit", 1))
+        self.assertIsNone(points("unfinished", 2))
+        text = score_text([1.0, 1.0, 0.5, 0.0])
+        self.assertTrue(text.startswith("2 wins, 1 draws, 1 losses: score 0.625 +- "), text)
+        self.assertEqual(score_text([]), "no games")
+
+    def test_summary_value(self):
+        self.assertEqual(summary_value("MESSAGE 14.0 | 6 | 10 | 70ms | 3.9 | 865 | 5 | -28 "), -28)
+        self.assertEqual(summary_value("MESSAGE 9.7 | 3 | 3 | 204ms | 4.7 | 5 | 5 | 10000 :-)"), 10000)
+        self.assertEqual(summary_value("MESSAGE Speed: 679 | Evaluation: -65 "), -65)
+        self.assertIsNone(summary_value("MESSAGE [8,9] [7,9] [7,8] "))
+        self.assertIsNone(summary_value("MESSAGE SWAP2 WHITE VAL:-97 DEPTH:6 TIME:35ms NODE:0m [6,6]"))
+
+
+class Swap2Calibration(unittest.TestCase):
+    def test_openings_are_three_cells_of_the_area_around_the_centre(self):
+        import random
+        rng = random.Random(3)
+        for _ in range(50):
+            cells = draw_opening(rng, 20, 15, 5)  # height 15, width 20: centre 7,10
+            self.assertEqual(len(set(cells)), 3)
+            for x, y in cells:
+                self.assertTrue(5 <= x <= 9 and 8 <= y <= 12, (x, y))
+
+    def test_value_ranges(self):
+        self.assertEqual(value_range(-1000), 0)
+        self.assertEqual(value_range(-1), value_range(-29))
+        self.assertNotEqual(value_range(-1), value_range(0))
+        self.assertEqual(value_range(10000), value_range(150))
 
 
 class TimeFields(unittest.TestCase):

@@ -41,7 +41,10 @@ struct BalanceRun {
   int side;
   int target;   // B
   int count;    // list length
+  const CellMask* allowed;  // null: no restriction beyond the search's own
 };
+
+inline bool allowed_cell(const BalanceRun& run, int x, int y) { return run.allowed == nullptr || (*run.allowed)[x][y]; }
 
 void build_near_mask(const Board& b) {
   std::memset(lists.near_mask, 0, sizeof lists.near_mask);
@@ -64,7 +67,7 @@ int collect_single_moves(BalanceRun& run) {
   int n = 0;
   for (int x = 0; x < game.height; ++x)
     for (int y = 0; y < game.width; ++y) {
-      if (!free_cell(x, y) || !(near_mask[x][y] || game.count == 0)) continue;
+      if (!free_cell(x, y) || !(near_mask[x][y] || game.count == 0) || !allowed_cell(run, x, y)) continue;
       place_stone(b, x, y, run.side);
       const int score = std::abs(-evaluate_position(run.w, 0, opp) - run.target);
       remove_stone(b, x, y, run.side);
@@ -79,11 +82,11 @@ int collect_move_pairs(BalanceRun& run) {
   int n = 0;
   for (int x1 = 0; x1 < game.height; ++x1)
     for (int y1 = 0; y1 < game.width; ++y1) {
-      if (!free_cell(x1, y1)) continue;
+      if (!free_cell(x1, y1) || !allowed_cell(run, x1, y1)) continue;
       place_stone(b, x1, y1, run.side);
       for (int x2 = 0; x2 < game.height; ++x2)
         for (int y2 = 0; y2 < game.width; ++y2) {
-          if (!free_cell(x2, y2)) continue;
+          if (!free_cell(x2, y2) || !allowed_cell(run, x2, y2)) continue;
           const int conditions = (std::abs(x1 - x2) <= 3 && std::abs(y1 - y2) <= 3) + near_mask[x1][y1] +
                                  near_mask[x2][y2] + (game.count == 0);
           if (conditions < 2) continue;
@@ -154,10 +157,13 @@ void balance_line(const BalanceRun& run, const char* label, int depth, int elaps
   line_finish(line);
 }
 
-void run_balance(SearchWorker& w, bool two, int32_t target) {
+BalanceChoice choice_of(const BalanceEntry& e) { return BalanceChoice{e.score, {e.x1, e.y1}, {e.x2, e.y2}}; }
+
+}  // namespace
+
+BalanceOutcome run_balance(SearchWorker& w, bool two, int32_t target, const BalanceOptions& options) {
   const int limited = std::max(-TARGET_LIMIT, std::min(TARGET_LIMIT, static_cast<int>(target)));
-  BalanceRun run{w, two, game.count % 2 + 1, limited, 0};
-  compute_turn_limit(w);
+  BalanceRun run{w, two, game.count % 2 + 1, limited, 0, options.allowed};
   w.clear_counters();
   w.decision_start = clock_ms();
   w.abort_flag = 0;
@@ -188,23 +194,34 @@ void run_balance(SearchWorker& w, bool two, int32_t target) {
     if (aborted) break;
     sort_entries(searched);
     searched = shrink(searched, depth);
-    balance_line(run, "", depth, clock_ms() - w.decision_start);
+    if (options.report) balance_line(run, "", depth, clock_ms() - w.decision_start);
   }
   w.decision_start = clock_ms() - w.decision_start;
   w.iteration_depth = depth - 1;
   decision_memory.last_value = 0;
+  BalanceOutcome outcome;
+  outcome.depth = w.iteration_depth;
+  outcome.count = std::min(searched, BALANCE_KEPT);
+  for (int i = 0; i < outcome.count; ++i) outcome.best[i] = choice_of(entries[i]);
+  if (!options.report) return outcome;
   if (run.count == 0) {
     log_line("MESSAGE DETAIL (BALANCE) DEPTH:%d-%d |VAL%+d|: no free cell to play TIME:%dms NODE:%dm",
              w.iteration_depth, w.iteration_depth - w.min_remaining_depth, -run.target, w.decision_start,
              static_cast<int>(w.node_count / 1000000));
-    return;
+    return outcome;
   }
   balance_line(run, "(BALANCE) ", w.iteration_depth, w.decision_start);
+  return outcome;
 }
 
-}  // namespace
+void balance_one(SearchWorker& w, int32_t target) {
+  compute_turn_limit(w);
+  run_balance(w, false, target, BalanceOptions{});
+}
 
-void balance_one(SearchWorker& w, int32_t target) { run_balance(w, false, target); }
-void balance_two(SearchWorker& w, int32_t target) { run_balance(w, true, target); }
+void balance_two(SearchWorker& w, int32_t target) {
+  compute_turn_limit(w);
+  run_balance(w, true, target, BalanceOptions{});
+}
 
 }  // namespace zerin

@@ -8,6 +8,7 @@
 #include "control/balance.h"
 #include "control/game.h"
 #include "control/limits.h"
+#include "control/swap2.h"
 #include "control/think.h"
 #include "core/settings.h"
 
@@ -101,6 +102,7 @@ void search_thread_main() {
     switch (code) {
       case REQUEST_BALANCE_ONE: balance_one(main_worker, target); break;
       case REQUEST_BALANCE_TWO: balance_two(main_worker, target); break;
+      case REQUEST_SWAP2: decide_swap2(main_worker); break;
       default: think(main_worker); break;
     }
     run_pending_work();

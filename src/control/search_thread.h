@@ -12,6 +12,7 @@ enum SearchRequest : int32_t {
   REQUEST_THINK = 0,
   REQUEST_BALANCE_ONE = 1,
   REQUEST_BALANCE_TWO = 2,
+  REQUEST_SWAP2 = 3,  // SWAP2BOARD: the stones are in swap2_stones
 };
 
 extern Relaxed<int32_t> stop_flag;  // > 0 asks the running search to end

@@ -53,8 +53,8 @@ void opening_move(SearchWorker& w) {
     }
 }
 
-// Iterative deepening over the root search, joined by the helper threads when there are
-// any; returns the decision's value. *helper_nodes receives the helpers' nodes.
+}  // namespace
+
 int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   w.decision_start = clock_ms();
   w.abort_flag = 0;
@@ -85,6 +85,8 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   if (value - w.iteration_depth >= WIN_VALUE) play_on_win(w, side);
   return value;
 }
+
+namespace {
 
 // nodes: the decision's nodes over all its threads.
 void report(const SearchWorker& w, int value, int elapsed, int64_t nodes) {

@@ -14,6 +14,13 @@ namespace zerin {
 // Threads a decision may use; more would only share the same cores.
 constexpr int32_t MAX_THREADS = 64;
 
+// White's value (for white to move after Swap2's three stones) from which on the engine
+// takes the choice at three stones as clear: SWAP at -margin or below, white's move at
+// +margin or above, two more stones in between. Calibrated in self-play at 100 ms per
+// move (README, Swap2): white scored 27% from values in -60..-31 and 66% from 30..59,
+// both clear of one half by two standard errors, but 43% from -30..-1 and 51% from 0..29.
+constexpr int32_t SWAP2_DEFAULT_MARGIN = 30;
+
 struct EngineSettings {
   Relaxed<int32_t> max_memory{0};              // bytes the whole process may take; 0 or less: no limit
   Relaxed<int32_t> timeout_match{1000000000};  // stored only
@@ -27,6 +34,9 @@ struct EngineSettings {
   Relaxed<int32_t> show_detail{0};             // non-zero: detailed reports
   Relaxed<int32_t> rule{0};                    // see playing_rule
   Relaxed<int32_t> thread_num{1};              // search threads of a decision, 1..MAX_THREADS
+  Relaxed<int32_t> swap2_pair{1};              // Swap2 at three stones may add two stones; 0: never
+  Relaxed<int32_t> swap2_seed{0};              // varies the proposed Swap2 openings; 0: a fixed default
+  Relaxed<int32_t> swap2_margin{SWAP2_DEFAULT_MARGIN};  // Swap2 at three stones: the even band's half width
   char folder[1024] = {};                      // stored only; nothing reads it
 };
 

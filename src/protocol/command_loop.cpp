@@ -9,6 +9,7 @@
 
 #include "control/game.h"
 #include "control/search_thread.h"
+#include "control/swap2.h"
 #include "core/output.h"
 #include "protocol/game_commands.h"
 #include "protocol/settings.h"
@@ -128,6 +129,77 @@ bool read_block_cells() {
   }
 }
 
+// SWAP2BOARD's block as read: the stones in play order, and the first fault met.
+struct Swap2Block {
+  Swap2Stones stones;
+  int lines = 0;         // stone lines read (counting stops at STONE_LINES_COUNTED)
+  char fault[96] = "";   // the ERROR line for the first off-board or repeated cell
+};
+
+// More stone lines than any count SWAP2BOARD takes; counting stops here.
+constexpr int STONE_LINES_COUNTED = 1000;
+
+// Reads "x,y" lines (a third field, the colour some managers send, is ignored) up to
+// "done". Cells off the board or repeated do not end the block: they are noted and
+// the block read to its end, so that the stones after them are not taken for
+// commands. Any other line ends the block, as in BOARD: false with *bad_line set,
+// or false at the end of input.
+bool read_swap2_block(Swap2Block& block, bool* bad_line) {
+  *bad_line = false;
+  for (;;) {
+    if (!read_line()) return false;
+    if (line_is_done(line_buffer)) return true;
+    int v[2];
+    if (scan_numbers(line_buffer, "%d,%d", v) != 2) {
+      *bad_line = true;
+      return false;
+    }
+    const int index = block.lines;
+    if (block.lines < STONE_LINES_COUNTED) ++block.lines;
+    if (block.fault[0] != '\0' || game.width == 0) continue;
+    if (!in_board(v[0], v[1])) {
+      std::snprintf(block.fault, sizeof block.fault, "ERROR SWAP2BOARD cell [%d,%d] is off the board", v[0], v[1]);
+      continue;
+    }
+    for (int i = 0; i < index && i < SWAP2_FIVE; ++i)
+      if (block.stones.cells[i].x == v[0] && block.stones.cells[i].y == v[1])
+        std::snprintf(block.fault, sizeof block.fault, "ERROR SWAP2BOARD cell [%d,%d] is repeated", v[0], v[1]);
+    if (index < SWAP2_FIVE) block.stones.cells[index] = {v[0], v[1]};
+  }
+}
+
+// SWAP2BOARD: stops a running search (which still answers), reads the block and hands
+// the stones to the Swap2 driver, which answers on the search thread. A block that is
+// refused gets one ERROR line, and the game stays as it was. False when the input
+// ended inside the block.
+bool command_swap2board() {
+  stop_search();
+  Swap2Block block;
+  bool bad_line = false;
+  if (!read_swap2_block(block, &bad_line)) {
+    if (!bad_line) return false;  // the input ended inside the block
+    log_line("ERROR x,y or DONE expected after SWAP2BOARD");
+    return true;
+  }
+  const int count = block.lines;
+  if (game.width == 0) {
+    log_line("ERROR SWAP2BOARD before START: no board size");
+  } else if (block.fault[0] != '\0') {
+    log_line("%s", block.fault);
+  } else if (count != SWAP2_PROPOSE && count != SWAP2_THREE && count != SWAP2_FIVE) {
+    log_line("ERROR SWAP2BOARD takes 0, 3 or 5 stones, not %d%s", count, count >= STONE_LINES_COUNTED ? " or more" : "");
+  } else {
+    block.stones.count = count;
+    if (count == SWAP2_PROPOSE && swap2_room(block.stones) < SWAP2_THREE) {
+      log_line("ERROR SWAP2BOARD has no room for three stones");
+      return true;
+    }
+    swap2_stones = block.stones;
+    request_search(REQUEST_SWAP2);
+  }
+  return true;
+}
+
 // Reads "x,y" for TURN, PLAY and TAKEBACK; true when the pair lies on the board.
 bool read_coordinates(const char* arg, int* x, int* y) {
   int v[2];
@@ -230,6 +302,8 @@ bool dispatch_command() {
     stop_search_and_prepare();
     if (!read_position_block()) return false;
     request_search();
+  } else if (match_command("SWAP2BOARD", line)) {
+    if (!command_swap2board()) return false;
   } else if (match_command("zrboard", line)) {
     stop_search_and_prepare();
     if (!read_position_block()) return false;

@@ -36,6 +36,8 @@ void apply_info(const char* text) {
       {"max_node", &settings.max_node},       {"caution_factor", &settings.caution_factor},
       {"hash_size", &settings.hash_size},     {"show_detail", &settings.show_detail},
       {"rule", &settings.rule},               {"thread_num", &settings.thread_num},
+      {"swap2_pair", &settings.swap2_pair},   {"swap2_seed", &settings.swap2_seed},
+      {"swap2_margin", &settings.swap2_margin},
   };
   for (const NumericKey& k : keys) {
     const char* value = match_command(k.key, text);
@@ -43,6 +45,7 @@ void apply_info(const char* text) {
     int32_t v = convert_value(value);
     if (k.field == &settings.hash_size && v <= 0) v = 1;
     if (k.field == &settings.thread_num) v = v < 1 ? 1 : v > MAX_THREADS ? MAX_THREADS : v;
+    if (k.field == &settings.swap2_margin && v < 0) v = 0;
     *k.field = v;
   }
   if (const char* value = match_command("folder", text)) {

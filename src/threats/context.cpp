@@ -6,9 +6,6 @@ namespace zerin {
 
 namespace {
 
-// The search stops this many milliseconds before its time limit, for the reply to go out.
-constexpr int64_t REPLY_MARGIN_MS = 30;
-
 void insertion_sort(Candidate* list, int count) {
   for (int i = 1; i < count; ++i) {
     const Candidate c = list[i];

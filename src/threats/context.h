@@ -22,6 +22,9 @@ constexpr int MAX_PLIES = MAX_CELLS + 64;
 // threat stages add a few entries.
 constexpr int LIST_CAPACITY = 3 * MAX_CELLS + 8;
 
+// A search stops this many milliseconds before its time limit, for the reply to go out.
+constexpr int32_t REPLY_MARGIN_MS = 30;
+
 struct ThreatContext {
   ThreatContext(Board& position, const EngineSettings& engine_settings, const Relaxed<int32_t>& stop)
       : board(position), settings(engine_settings), stop_flag(stop) {}

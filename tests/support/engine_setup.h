@@ -137,6 +137,9 @@ inline void restore_settings() {
   settings.hash_size = int32_t{fresh.hash_size};
   settings.show_detail = int32_t{fresh.show_detail};
   settings.rule = int32_t{fresh.rule};
+  settings.swap2_pair = int32_t{fresh.swap2_pair};
+  settings.swap2_seed = int32_t{fresh.swap2_seed};
+  settings.swap2_margin = int32_t{fresh.swap2_margin};
   std::memcpy(settings.folder, fresh.folder, sizeof settings.folder);
 }
 
