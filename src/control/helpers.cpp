@@ -57,6 +57,7 @@ struct HelperPool {
   int searching = 0;        // helpers still searching the current generation
   int side = 0;             // the side to move of the current generation
   std::atomic<int64_t> nodes{0};  // the decision's nodes over all workers
+  BusyTable busy;                 // the nodes the decision's threads are searching
 
   // A process that ends by returning from main (the bench) must not leave threads behind.
   ~HelperPool() { resize(0); }
@@ -137,7 +138,10 @@ void start_helpers(SearchWorker& main, int side) {
     w.game_moves = main.game_moves;
     w.pooled_nodes = &pool.nodes;
     w.pooled_so_far = 0;
+    w.busy = &pool.busy;
   }
+  pool.busy.clear();
+  main.busy = &pool.busy;
   pool.nodes = main.node_count;
   main.pooled_nodes = &pool.nodes;
   main.pooled_so_far = main.node_count;
@@ -151,6 +155,7 @@ void start_helpers(SearchWorker& main, int side) {
 
 int64_t stop_helpers(SearchWorker& main) {
   main.pooled_nodes = nullptr;
+  main.busy = nullptr;
   if (pool.helpers.empty()) return 0;
   helper_stop = 1;
   std::unique_lock<std::mutex> lock(pool.lock);

@@ -14,6 +14,9 @@ namespace {
 inline uint32_t key_lo(const Board& b) { return static_cast<uint32_t>(b.hash_key); }
 inline uint32_t key_hi(const Board& b) { return static_cast<uint32_t>(b.hash_key >> 32); }
 
+// Moves a node puts off while other threads are busy with them.
+constexpr int MAX_PUT_OFF = 32;
+
 // Shallow null-window nodes stop after enough quiet moves of the later stages (the
 // forced-block and defence-only batches count as later than all).
 bool late_move_cut(int tdepth, int phase, int done) {
@@ -115,6 +118,59 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
   int flag = BOUND_UPPER;
   int done = 0;  // candidates searched so far
   int deepened_value = 0;
+  // With other threads searching, moves into positions one of them is busy with wait
+  // at the end of the node (their phase kept in the score field).
+  BusyTable* const busy = depth >= BUSY_MIN_DEPTH ? w.busy : nullptr;
+  const BusyMark mark(busy, b.hash_key);
+  Candidate put_off[MAX_PUT_OFF];
+  int put_off_count = 0;
+  int cut_value = 0;
+
+  // Searches one move; CUT when it refutes the node (cut_value holds the value), LATE
+  // when the late-move rule ends the node's moves, else NEXT.
+  enum Outcome { NEXT, CUT, LATE };
+  auto search_move = [&](int x, int y, int phase) -> Outcome {
+    const MoveAttributes attributes = move_attributes(x, y, node);
+    const int offset = attributes.offset;
+    int step = attributes.step;
+    const int own_value = b.cell_summaries[x][y].value_sum[s];
+    place_stone(b, x, y, side);
+    if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
+    int value;
+    if (done > 0 && node.pv) {
+      value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
+      if (alpha < value && value < beta)
+        value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
+    } else {
+      value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
+    }
+    remove_stone(b, x, y, side);
+    if (w.abort_flag) {
+      cut_value = 0;
+      return CUT;
+    }
+
+    if (value > best) best = value;
+    insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
+    if (value >= beta) {
+      store_best(w, node.tdepth, value, BOUND_LOWER, side, best_moves);
+      w.tried_sum += done + 1;
+      cut_value = value;
+      return CUT;
+    }
+    if (value > alpha) {
+      alpha = value;
+      node.alpha = value;
+      flag = BOUND_EXACT;
+      extend_principal_variation(w, ply, x, y);
+    } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&
+               late_move_cut(node.tdepth, phase, done)) {
+      return LATE;
+    }
+    ++done;
+    return NEXT;
+  };
+
   CandidateBatches batches(node, forced);
   for (;;) {
     const CandidateBatches::Loaded loaded = batches.load(node.tdepth >= (node.pv ? 6 : 8), [&] {
@@ -134,41 +190,20 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
 
     while (const Candidate* move = batches.next()) {
       const int x = move->x, y = move->y;
-      const MoveAttributes attributes = move_attributes(x, y, node);
-      const int offset = attributes.offset;
-      int step = attributes.step;
-      const int own_value = b.cell_summaries[x][y].value_sum[s];
-      place_stone(b, x, y, side);
-      if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
-      int value;
-      if (done > 0 && node.pv) {
-        value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, ext + step);
-        if (alpha < value && value < beta)
-          value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
-      } else {
-        value = offset - search_node(w, depth - 1, offset - beta, offset - alpha, opp, ext + step);
+      if (busy != nullptr && done > 0 && put_off_count < MAX_PUT_OFF &&
+          busy->busy(b.hash_key ^ zobrist_keys[x * MAX_SIDE + y][side - 1])) {
+        put_off[put_off_count++] = Candidate{batches.phase(), static_cast<int16_t>(x), static_cast<int16_t>(y)};
+        continue;
       }
-      remove_stone(b, x, y, side);
-      if (w.abort_flag) return 0;
-
-      if (value > best) best = value;
-      insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
-      if (value >= beta) {
-        store_best(w, node.tdepth, value, BOUND_LOWER, side, best_moves);
-        w.tried_sum += done + 1;
-        return value;
-      }
-      if (value > alpha) {
-        alpha = value;
-        node.alpha = value;
-        flag = BOUND_EXACT;
-        extend_principal_variation(w, ply, x, y);
-      } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&
-                 late_move_cut(node.tdepth, batches.phase(), done)) {
-        goto finish;
-      }
-      ++done;
+      const Outcome outcome = search_move(x, y, batches.phase());
+      if (outcome == CUT) return cut_value;
+      if (outcome == LATE) goto finish;
     }
+  }
+  for (int i = 0; i < put_off_count; ++i) {
+    const Outcome outcome = search_move(put_off[i].x, put_off[i].y, put_off[i].score);
+    if (outcome == CUT) return cut_value;
+    if (outcome == LATE) break;
   }
 
 finish:

@@ -105,6 +105,61 @@ int search_root(SearchWorker& w, int side) {
   int nonlosing = 0;
   BestMoves best_moves;
   init_best_moves(best_moves);
+  // Searches one root move (its realtime lines before the search are the caller's);
+  // false when the search was stopped.
+  auto search_move = [&](int x, int y) -> bool {
+    const MoveAttributes attributes = move_attributes(x, y, node);
+    const int offset = attributes.offset;
+    int step = attributes.step;
+    const int own_value = b.cell_summaries[x][y].value_sum[s];
+    place_stone(b, x, y, side);
+    step = threat_extension(w, depth, side, own_value, step);
+    int value;
+    if (done == 0) {
+      value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+    } else {
+      value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, step);
+      if (alpha < value && value < ROOT_WINDOW)
+        value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
+    }
+    remove_stone(b, x, y, side);
+    if (realtime) log_line("MESSAGE REALTIME DONE %d,%d", x, y);
+    if (w.abort_flag) return false;
+    if (realtime) {
+      if (value > best) {
+        log_line("MESSAGE REALTIME BEST %d,%d", x, y);
+        log_line("MESSAGE REALTIME VAL %d", clamp_display(value));
+      }
+      if (value < -DECIDED_BOUND) log_line("MESSAGE REALTIME LOSE %d,%d", x, y);
+    }
+    if (value > -DECIDED_BOUND) ++nonlosing;
+    if (value > best) best = value;
+    insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
+    if (value > alpha) {
+      alpha = value;
+      flag = BOUND_EXACT;
+      node.alpha = value;
+      extend_principal_variation(w, 0, x, y);
+      if (realtime) principal_variation_line(w, depth);
+    }
+    ++done;
+    return true;
+  };
+  // The iteration cut short: usable once two root moves are complete.
+  auto aborted_result = [&]() -> int {
+    if (done <= 1) return 0;
+    w.best_move = {best_moves.x[0], best_moves.y[0]};
+    apply_value_limits(depth, alpha, best);
+    if (best == 0) best = 1;
+    if (alpha == 0) alpha = 1;
+    return best != NO_VALUE ? best : alpha;
+  };
+
+  // A helper thread puts off the root moves another thread is busy with (the search
+  // thread keeps its order, which its reports follow).
+  BusyTable* const busy = w.reports ? nullptr : w.busy;
+  Candidate put_off[MAX_CELLS];
+  int put_off_count = 0;
   CandidateBatches batches(node, forced);
   for (;;) {
     const CandidateBatches::Loaded loaded = batches.load(depth >= 6, [&] {
@@ -117,9 +172,10 @@ int search_root(SearchWorker& w, int side) {
 
     while (const Candidate* move = batches.next()) {
       const int x = move->x, y = move->y;
-      const MoveAttributes attributes = move_attributes(x, y, node);
-      const int offset = attributes.offset;
-      int step = attributes.step;
+      if (busy != nullptr && done > 0 && busy->busy(b.hash_key ^ zobrist_keys[x * MAX_SIDE + y][side - 1])) {
+        put_off[put_off_count++] = *move;
+        continue;
+      }
       if (realtime) {
         if (best_moves.x[0] == -1) {
           log_line("MESSAGE REALTIME BEST %d,%d", x, y);
@@ -134,48 +190,11 @@ int search_root(SearchWorker& w, int side) {
         }
         log_line("MESSAGE REALTIME POS %d,%d", x, y);
       }
-      const int own_value = b.cell_summaries[x][y].value_sum[s];
-      place_stone(b, x, y, side);
-      step = threat_extension(w, depth, side, own_value, step);
-      int value;
-      if (done == 0) {
-        value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
-      } else {
-        value = offset - search_node(w, depth - 1, offset - alpha - 1, offset - alpha, opp, step);
-        if (alpha < value && value < ROOT_WINDOW)
-          value = offset - search_node(w, depth - 1, offset - ROOT_WINDOW, offset - alpha, opp, step);
-      }
-      remove_stone(b, x, y, side);
-      if (realtime) log_line("MESSAGE REALTIME DONE %d,%d", x, y);
-      if (w.abort_flag) {
-        // Two completed root moves make the interrupted iteration usable.
-        if (done <= 1) return 0;
-        w.best_move = {best_moves.x[0], best_moves.y[0]};
-        apply_value_limits(depth, alpha, best);
-        if (best == 0) best = 1;
-        if (alpha == 0) alpha = 1;
-        return best != NO_VALUE ? best : alpha;
-      }
-      if (realtime) {
-        if (value > best) {
-          log_line("MESSAGE REALTIME BEST %d,%d", x, y);
-          log_line("MESSAGE REALTIME VAL %d", clamp_display(value));
-        }
-        if (value < -DECIDED_BOUND) log_line("MESSAGE REALTIME LOSE %d,%d", x, y);
-      }
-      if (value > -DECIDED_BOUND) ++nonlosing;
-      if (value > best) best = value;
-      insert_best_move(best_moves, x, y, decided(value) ? value : std::max(alpha, value));
-      if (value > alpha) {
-        alpha = value;
-        flag = BOUND_EXACT;
-        node.alpha = value;
-        extend_principal_variation(w, 0, x, y);
-        if (realtime) principal_variation_line(w, depth);
-      }
-      ++done;
+      if (!search_move(x, y)) return aborted_result();
     }
   }
+  for (int i = 0; i < put_off_count; ++i)
+    if (!search_move(put_off[i].x, put_off[i].y)) return aborted_result();
 
   // With no root move searched the cell chosen before the iteration stays.
   if (best_moves.x[0] != -1) w.best_move = {best_moves.x[0], best_moves.y[0]};

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/types.h"
+#include "search/busy.h"
 #include "threats/context.h"
 
 namespace zerin {
@@ -21,6 +22,7 @@ struct SearchWorker : ThreatContext {
 
   const BlockGrid& blocks;  // cells the root never plays
   bool reports = true;      // the root writes its realtime lines (a helper thread's does not)
+  BusyTable* busy = nullptr;  // shared by the threads of a decision; none with one thread
 
   int64_t expanded_count = 0;  // nodes that generated moves
   double tried_sum = 0.0;      // moves tried at expanded nodes
