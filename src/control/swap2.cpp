@@ -136,10 +136,11 @@ BalanceOutcome search_pair(SearchWorker& w, const Swap2Clock& c) {
   options.report = false;
   options.allowed = window_around_stones();
   w.turn_limit = limit_until(c, c.limit, true);
-  const BalanceOutcome outcome = run_balance(w, true, 0, options);
+  const int32_t target = settings.swap2_target;
+  const BalanceOutcome outcome = run_balance(w, true, target, options);
   if (outcome.count > 0) {
     const BalanceChoice& b = outcome.best[0];
-    log_line("MESSAGE SWAP2 PAIR |VAL+0|:%d DEPTH:%d TIME:%dms NODE:%dm [%d,%d] [%d,%d]",
+    log_line("MESSAGE SWAP2 PAIR |VAL%+d|:%d DEPTH:%d TIME:%dms NODE:%dm [%d,%d] [%d,%d]", -target,
              std::min(b.score, DISPLAY_LIMIT), outcome.depth, w.decision_start,
              static_cast<int>(w.node_count / 1000000), b.first.x, b.first.y, b.second.x, b.second.y);
   }

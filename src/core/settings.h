@@ -20,6 +20,9 @@ constexpr int32_t MAX_THREADS = 64;
 // move (README, Swap2): white scored 27% from values in -60..-31 and 66% from 30..59,
 // both clear of one half by two standard errors, but 43% from -30..-1 and 51% from 0..29.
 constexpr int32_t SWAP2_DEFAULT_MARGIN = 30;
+// White's value (of the pair search's short search) that the proposals and the two-stone
+// answers aim at: short searches see white better off than longer ones do.
+constexpr int32_t SWAP2_DEFAULT_TARGET = 80;
 
 struct EngineSettings {
   Relaxed<int32_t> max_memory{0};              // bytes the whole process may take; 0 or less: no limit
@@ -37,6 +40,7 @@ struct EngineSettings {
   Relaxed<int32_t> swap2_pair{1};              // Swap2 at three stones may add two stones; 0: never
   Relaxed<int32_t> swap2_seed{0};              // varies the proposed Swap2 openings; 0: a fixed default
   Relaxed<int32_t> swap2_margin{SWAP2_DEFAULT_MARGIN};  // Swap2 at three stones: the even band's half width
+  Relaxed<int32_t> swap2_target{SWAP2_DEFAULT_TARGET};  // white's value Swap2's pair search aims at
   char folder[1024] = {};                      // stored only; nothing reads it
 };
 
