@@ -28,8 +28,8 @@ constexpr int CENTRE_REACH = 1;
 // board: openings stay compact (as Swap2 openings are), and the pair list stays short
 // enough for a search of a few tenths of a second to get past its static ranking.
 constexpr int PAIR_REACH = 2;
-// A proposal may be any of the balance search's best entries whose distance from even
-// is within this of the best one's, so that the openings vary.
+// A proposal may be any of the balance search's best entries whose distance from the
+// target is within this of the best one's, so that the openings vary.
 constexpr int32_t VARIETY_MARGIN = 10;
 // swap2_seed 0 stands for this seed, which no INFO value (32 bits) can name.
 constexpr uint64_t DEFAULT_SEED = (uint64_t{1} << 32) + 2015;
