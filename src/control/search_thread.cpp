@@ -10,6 +10,7 @@
 #include "control/limits.h"
 #include "control/swap2.h"
 #include "control/think.h"
+#include "core/platform.h"
 #include "core/settings.h"
 
 namespace zerin {
@@ -70,15 +71,30 @@ bool idle_step() {
   return prefault_hash_tables_step();
 }
 
+// The tables of the size asked for so far are mapped at start-up where the system allows
+// it, and faulted in while idle (once commands have begun), so that the first decision
+// does not pay for it.
+void map_tables_at_start() {
+  if (!platform::MAP_TABLES_AT_START) return;
+  std::lock_guard<std::mutex> guard(deferred.lock);
+  take_requested_hash_size();
+  resize_hash_tables();
+}
+
+// Runs one request's driver, then the work deferred while it ran.
+void run_request(SearchRequest code, int32_t target) {
+  switch (code) {
+    case REQUEST_BALANCE_ONE: balance_one(main_worker, target); break;
+    case REQUEST_BALANCE_TWO: balance_two(main_worker, target); break;
+    case REQUEST_SWAP2: decide_swap2(main_worker); break;
+    default: think(main_worker); break;
+  }
+  run_pending_work();
+}
+
 void search_thread_main() {
   std::unique_lock<std::mutex> lock(handover.request_lock);
-  // The tables of the size asked for so far are mapped now and faulted in while idle
-  // (once commands have begun), so that the first decision does not pay for it.
-  {
-    std::lock_guard<std::mutex> guard(deferred.lock);
-    take_requested_hash_size();
-    resize_hash_tables();
-  }
+  map_tables_at_start();
   handover.ready_flag = 1;
   bool idle_work = true;
   for (;;) {
@@ -99,13 +115,7 @@ void search_thread_main() {
     handover.request_pending = false;
     handover.request_signal.notify_all();
     lock.unlock();
-    switch (code) {
-      case REQUEST_BALANCE_ONE: balance_one(main_worker, target); break;
-      case REQUEST_BALANCE_TWO: balance_two(main_worker, target); break;
-      case REQUEST_SWAP2: decide_swap2(main_worker); break;
-      default: think(main_worker); break;
-    }
-    run_pending_work();
+    run_request(code, target);
     handover.running_lock.unlock();
     idle_work = true;  // a resize during the run leaves a fresh block to fault in
     lock.lock();
@@ -115,13 +125,17 @@ void search_thread_main() {
 }  // namespace
 
 void start_search_thread() {
+  if constexpr (!platform::THREADS_AVAILABLE) {
+    map_tables_at_start();
+    return;
+  }
   handover.ready_flag = 0;
   std::thread(search_thread_main).detach();
   while (handover.ready_flag == 0) std::this_thread::yield();
 }
 
 void allow_idle_work() {
-  if (handover.idle_allowed_seen) return;
+  if (!platform::THREADS_AVAILABLE || handover.idle_allowed_seen) return;
   std::lock_guard<std::mutex> guard(handover.request_lock);
   handover.idle_allowed = true;
   handover.idle_allowed_seen = 1;
@@ -133,6 +147,10 @@ void request_search(SearchRequest code, int32_t target) {
   {
     std::lock_guard<std::mutex> guard(deferred.lock);
     deferred.search_active = true;
+  }
+  if constexpr (!platform::THREADS_AVAILABLE) {
+    run_request(code, target);  // the command thread searches itself
+    return;
   }
   std::unique_lock<std::mutex> lock(handover.request_lock);
   handover.request_code = code;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/platform.h"
 #include "protocol/command_loop.h"
 
 namespace zerin {
@@ -45,6 +46,7 @@ void apply_info(const char* text) {
     int32_t v = convert_value(value);
     if (k.field == &settings.hash_size && v <= 0) v = 1;
     if (k.field == &settings.thread_num) v = v < 1 ? 1 : v > MAX_THREADS ? MAX_THREADS : v;
+    if (k.field == &settings.thread_num && !platform::THREADS_AVAILABLE) v = 1;  // no helpers to start
     if (k.field == &settings.swap2_margin && v < 0) v = 0;
     *k.field = v;
   }

@@ -35,7 +35,7 @@ class ProtocolMemoryLimit : public EngineSession, public ::testing::WithParamInt
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer's shadow memory is no part of the engine's footprint";
 #endif
-    if (engine_command_from_environment()) GTEST_SKIP() << "Wine's own memory is no part of the engine's footprint";
+    if (engine_command_from_environment()) GTEST_SKIP() << "the engine command's own memory (Wine, node) is no part of the engine's footprint";
     EngineSession::SetUp();
     if (status_bytes(engine.pid(), "VmHWM") < 0) GTEST_SKIP() << "no /proc status for the engine process";
   }

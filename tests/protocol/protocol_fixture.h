@@ -30,8 +30,9 @@ inline bool is_move(const std::string& line) {
 
 // Skips a test whose subject is wall-clock time (an answer or an exit within a bound, a
 // clock reading in a report) when the engine under test is started through
-// ZERIN_ENGINE_COMMAND: the Windows build under Wine starts, schedules and exits through
-// Wine, whose timing tells nothing about the engine's own on Windows.
+// ZERIN_ENGINE_COMMAND: the Windows build under Wine and the WebAssembly build under node
+// start, schedule and exit through Wine or node, whose timing tells nothing about the
+// engine's own on Windows or in a page.
 #define SKIP_TIMING_UNDER_ENGINE_COMMAND()                                                  \
   do {                                                                                      \
     if (::zerin_test::engine_command_from_environment())                                    \

@@ -30,8 +30,9 @@ constexpr Millis REPLY_TIMEOUT{10000};
 // The command that starts the engine under test: the environment variable
 // ZERIN_ENGINE_COMMAND split on blanks when it is set and not blank, for instance
 //   ZERIN_ENGINE_COMMAND="/usr/lib/wine/wine64 /abs/build-windows/pbrain-zerin.exe"
-// to run the protocol tests against the Windows build under Wine; otherwise the binary
-// this build produced.
+// to run the protocol tests against the Windows build under Wine, or
+//   ZERIN_ENGINE_COMMAND="node --no-experimental-fetch /abs/build-web-engine/threaded/pbrain-zerin.js"
+// against the WebAssembly build under node; otherwise the binary this build produced.
 std::vector<std::string> engine_command();
 // True when the engine under test is started by ZERIN_ENGINE_COMMAND rather than being
 // this build's binary.
@@ -47,7 +48,7 @@ class EngineProcess {
   // the child is told to halt on its first report, so a race in the engine ends it with
   // a non-zero status.
   //
-  // While ZERIN_ENGINE_COMMAND is set, the engine under test is a Windows build whose
+  // While ZERIN_ENGINE_COMMAND is set, the engine under test may be a Windows build whose
   // lines end in CR LF: one carriage return before each newline is dropped. This build's
   // own binary never writes one, so without the variable lines are kept as written.
   explicit EngineProcess(std::vector<std::string> command = engine_command());
