@@ -6,7 +6,9 @@
 // - in a page's dedicated worker, messages: the page posts {type: "input", text} (whole
 //   lines; a block such as BOARD ... done in one message) and {type: "end"}, and receives
 //   {type: "ready", threads, memory}, {type: "line", line} for every reply line and
-//   {type: "exit", status} when the engine has ended.
+//   {type: "exit", status} when the engine has ended; {type: "memory"} is answered with
+//   {type: "memory", bytes}, the module's memory (a busy engine without threads answers
+//   when its command ends).
 //
 // Threads of the engine (pthreads) load this same file; they leave all of it alone.
 /* global Module, wasmMemory */
@@ -79,6 +81,7 @@ if (!Module['ENVIRONMENT_IS_PTHREAD']) {
       const message = event.data;
       if (message.type === 'input') input(encoder.encode(message.text));
       else if (message.type === 'end') end();
+      else if (message.type === 'memory') postMessage({ type: 'memory', bytes: ready ? wasmMemory.buffer.byteLength : 0 });
     };
   })();
 }
