@@ -65,7 +65,7 @@ export function parseEngineLine(line, height) {
       final: Boolean(m[1]),
       depth: Number(m[2]),
       reached: Number(m[3]),
-      target: -Number(m[4]), // written with its sign turned: |VAL-200| is the target 200
+      target: 0 - Number(m[4]), // written with its sign turned: |VAL-200| is the target 200
       distance: Number(m[5]),
       time: Number(m[6]),
       nodes: Number(m[7]) * 1e6,

@@ -5,7 +5,7 @@
 // takes moves back, that a Renju position shows black's forbidden points and refuses a
 // click on one, and that a five ends the game. Prints each step's time.
 //
-//   node tests/web/browser_test.mjs [--site build-web] [--shots DIR]
+//   node tests/web/browser_run.mjs [--site build-web] [--shots DIR]
 //
 // --shots saves screenshots there: mid-game.png (desktop width, the engine thinking),
 // phone.png (a phone's width), single-threaded.png. Exit status 1 on a failure.
