@@ -63,6 +63,21 @@ function serve(isolated) {
   });
 }
 
+// The engine's bench in a worker of the page, as a page would start the threaded engine
+// but with the argument "bench": its output lines.
+const BENCH_IN_WORKER = `new Promise((resolve) => {
+  const base = new URL('engine/threaded/', location.href).href;
+  const source = "self.Module = { arguments: ['bench'], mainScriptUrlOrBlob: '" + base + "pbrain-zerin.js', " +
+    "locateFile: (path) => '" + base + "' + path }; importScripts('" + base + "pbrain-zerin.js');";
+  const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+  const lines = [];
+  worker.onmessage = (event) => {
+    if (event.data.type === 'line') lines.push(event.data.line);
+    if (event.data.type === 'exit') resolve(lines);
+  };
+  worker.onerror = (event) => resolve(lines.concat(['error: ' + event.message]));
+})`;
+
 const snapshot = (page) => page.evaluate('window.zerinPage && window.zerinPage.snapshot()');
 
 async function clickCell(page, name) {
@@ -196,6 +211,14 @@ async function main() {
     const s = await snapshot(page);
     check(s.threaded === true, 'the threaded engine runs');
     await gameChecks(page, 'isolated', options.shots);
+
+    await step('isolated: bench in a worker, the same signature', async () => {
+      const lines = await page.evaluate(BENCH_IN_WORKER);
+      const nodes = lines.find((l) => l.startsWith('Nodes searched'));
+      const speed = lines.find((l) => l.startsWith('Nodes/second'));
+      check(nodes === 'Nodes searched  : 2559630', `the bench signature (${nodes || lines.slice(-3).join(' | ')})`);
+      console.log(`    ${nodes}; ${speed}`);
+    });
 
     if (options.shots) {
       await step('phone width screenshot', async () => {

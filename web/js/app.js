@@ -272,7 +272,10 @@ function changed({ keepBalance = false } = {}) {
   cancelEngineWork();
   page.hint = null;
   page.tap = null;
-  if (!keepBalance) page.balance = [];
+  if (!keepBalance) {
+    page.balance = [];
+    $('balance-result').textContent = '';
+  }
   page.forbidden = { gen: page.gen, cells: [], ready: Promise.resolve() };
   writeAddress();
   schedule();
@@ -453,8 +456,9 @@ function balance(pair) {
       return;
     }
     page.balance = result.cells;
-    const names = result.cells.map((c) => cellName(c, game.height)).join(' then ');
-    $('balance-result').textContent = `${names}: value ${result.distance} from ${target} (depth ${result.depth}).`;
+    const names = result.cells.map((c) => cellName(c, game.height)).join(', then ');
+    $('balance-result').textContent =
+      `${names}: the value lies ${result.distance} from the target ${target} (search depth ${result.depth}).`;
     scheduleRender();
     schedule();
   });
@@ -751,7 +755,7 @@ function figures() {
   return {
     depth: `${search.depth}${search.reached ? `-${search.reached}` : ''}`,
     value: search.value === null ? '–' : describeValue(search.value),
-    valueLabel: `Value for ${COLOUR_NAMES[search.side].toLowerCase()}`,
+    valueLabel: `Value (${COLOUR_NAMES[search.side].toLowerCase()})`,
     speed: search.speed ? `${search.speed.toLocaleString('en')} k/s` : '–',
     line: search.pv.length ? names(search.pv) : search.best ? names([search.best]) : '–',
   };
@@ -761,7 +765,12 @@ function render() {
   const { game } = page;
   const search = page.search;
   const current = search && search.gen === page.gen ? search : page.last && page.last.gen === page.gen ? page.last : null;
-  const ghosts = current && current.kind !== 'swap2' ? current.pv.filter((c) => game.isFree(c)) : [];
+  // The best line's stones, numbered in order, where no other mark stands (null: not drawn).
+  const marked = [...page.balance, ...(page.hint ? [page.hint] : [])];
+  const ghosts =
+    current && current.kind !== 'swap2'
+      ? current.pv.map((c) => (game.isFree(c) && !marked.some((m) => sameCell(m, c)) ? c : null))
+      : [];
   let hoverStone = null;
   const pointed = page.tap || page.hover;
   if (pointed && !page.blockMode && yourTurn() && game.isFree(pointed)) hoverStone = { cell: pointed, colour: game.toMove };

@@ -99,7 +99,8 @@ export class BoardView {
 
   // Everything on the grid. view:
   //   moves (black first), numbers (bool), blocked, forbidden (cells), ghosts (the best
-  //   line: cells, the first for the side to move), hover {cell, colour}, hint (cell),
+  //   line: cells, the first for the side to move; null where none is drawn), hover
+  //   {cell, colour}, hint (cell),
   //   balance (cells), winLine (cells), searching (cell: the root move under search)
   render(view) {
     const { width, height } = view;
@@ -133,6 +134,7 @@ export class BoardView {
       layer.append(element('circle', { class: 'last-ring', cx: px, cy: py, r: STONE + 1.5 }));
     }
     view.ghosts.forEach((c, i) => {
+      if (!c) return;
       const { px, py } = point(c);
       const colour = (view.moves.length + i) % 2 === 0 ? 'black' : 'white';
       layer.append(element('circle', { class: `ghost ${colour}`, cx: px, cy: py, r: STONE }));
