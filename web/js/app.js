@@ -209,7 +209,7 @@ function searchLine(search, line) {
       search.reached = line.reached;
       search.value = line.value;
       if (line.cells.length) search.best = line.cells[0];
-      if (line.nodes >= 1e6 && line.time > 0) search.speed = Math.round(line.nodes / line.time);
+      if (line.nodes >= 1e6 && line.time > 0) page.lastSpeed = search.speed = Math.round(line.nodes / line.time);
       break;
     case 'summary':
       search.depth = line.depth;
@@ -217,6 +217,7 @@ function searchLine(search, line) {
       break;
     case 'speed':
       search.speed = line.speed;
+      page.lastSpeed = line.speed;
       search.value = line.value;
       break;
     case 'bestline':
@@ -756,7 +757,12 @@ function figures() {
     depth: `${search.depth}${search.reached ? `-${search.reached}` : ''}`,
     value: search.value === null ? '–' : describeValue(search.value),
     valueLabel: `Value (${COLOUR_NAMES[search.side].toLowerCase()})`,
-    speed: search.speed ? `${search.speed.toLocaleString('en')} k/s` : '–',
+    // Until a search has its own figure (after about a million nodes), the last one's.
+    speed: search.speed
+      ? `${search.speed.toLocaleString('en')} k/s`
+      : page.lastSpeed
+        ? `≈${page.lastSpeed.toLocaleString('en')} k/s`
+        : '–',
     line: search.pv.length ? names(search.pv) : search.best ? names([search.best]) : '–',
   };
 }
