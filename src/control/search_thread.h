@@ -21,7 +21,9 @@ extern Relaxed<int32_t> stop_flag;  // > 0 asks the running search to end
 // driver on their own thread (bench, tests) use it while no search thread runs.
 extern SearchWorker main_worker;
 
-// Starts the search thread and waits until it is ready (called once by main).
+// Starts the search thread and waits until it is ready (called once by main). Without
+// threads (platform::THREADS_AVAILABLE false) there is none: request_search runs each
+// request on the command thread, to its end.
 void start_search_thread();
 // Called by the command loop after each command; from the first call on, the idle search
 // thread faults in the pages of fresh hash tables.
