@@ -60,12 +60,15 @@ const page = {
   search: null, // the engine's running search: see startSearch
   last: null, // the last finished search, for the figures
   jobs: new Set(), // engine jobs not finished yet
+  lastSpeed: null, // nodes per ms of the last search that reported one
   hint: null,
   balance: [],
+  balanceJob: null,
   notice: null, // {text, kind}
   hover: null,
   tap: null, // a tapped cell waiting for its confirming tap
-  engineNote: '',
+  engineStatus: 'starting', // or 'ready'
+  memory: 0, // the engine module's memory, bytes
 };
 
 const LOG_LINES = 400;
