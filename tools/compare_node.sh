@@ -6,8 +6,8 @@
 # and requires the same replies and report lines, the clock fields (times, speeds) aside.
 # Both run with the bench's 65536 hash buckets (24 MiB): the default 192 MiB would be
 # cleared by each of the 188 processes, which under node costs half a second apiece.
-# Then both run `bench`, whose node counts must agree. Builds both first when needed
-# (make build web).
+# Then both run `bench`, and the build without threads too: their node counts must agree.
+# Builds both first when needed (make build web).
 #
 #   tools/compare_node.sh             # budget 50 (x 1024 nodes)
 #   tools/compare_node.sh 200         # another budget
@@ -46,5 +46,6 @@ for mode in plain detail; do
     status=1
   fi
 done
-python3 tools/bench_signature.py "$(printf %q "$PWD/build/pbrain-zerin")" "$NODE_ENGINE_COMMAND" || status=1
+python3 tools/bench_signature.py "$(printf %q "$PWD/build/pbrain-zerin")" "$NODE_ENGINE_COMMAND" \
+  "$NODE_SINGLE_ENGINE_COMMAND" || status=1
 exit "$status"

@@ -5,6 +5,8 @@
 # reading the .wasm and fail on a file path: --no-experimental-fetch turns it off.
 WEB_ENGINE="$PWD/build-web-engine/threaded/pbrain-zerin.js"
 NODE_ENGINE_COMMAND="node --no-experimental-fetch $WEB_ENGINE"
+# The build without threads, which pages that are not cross-origin isolated run.
+NODE_SINGLE_ENGINE_COMMAND="node --no-experimental-fetch $PWD/build-web-engine/single/pbrain-zerin.js"
 
 # Builds the site and both engines when needed (make web); fails when the path has a
 # blank, since engine commands are split on blanks.
