@@ -8,7 +8,8 @@
 //   node tests/web/browser_run.mjs [--site build-web] [--shots DIR]
 //
 // --shots saves screenshots there: mid-game.png (desktop width, the engine thinking),
-// phone.png (a phone's width), single-threaded.png. Exit status 1 on a failure.
+// phone.png (a phone's width, a tapped stone shown), single-threaded.png. Exit status 1
+// on a failure.
 import { spawn } from 'node:child_process';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
@@ -232,15 +233,20 @@ async function main() {
       console.log(`    ${nodes}; ${speed}`);
     });
 
-    if (options.shots) {
-      await step('phone width screenshot', async () => {
-        const phone = await browser.newPage();
-        await phone.setViewport(390, 844, { mobile: true, scale: 2 });
-        await phone.goto(isolated.url + '/#w=15&h=15&rule=2&moves=h8i9i8g8j7j8h7h9');
-        await phone.waitFor("window.zerinPage && window.zerinPage.snapshot().engineReady", 20000, 'the engine');
-        await phone.screenshot(join(options.shots, 'phone.png'));
-      });
-    }
+    await step("phone width: a tap shows the stone, a second tap plays it", async () => {
+      const phone = await browser.newPage();
+      await phone.setViewport(390, 844, { mobile: true, scale: 2 });
+      await phone.goto(isolated.url + '/#w=15&h=15&rule=2&moves=h8i9i8g8j7j8h7h9');
+      await phone.waitFor("window.zerinPage && window.zerinPage.snapshot().engineReady", 20000, 'the engine');
+      const p = await phone.evaluate("window.zerinPage.cellPoint('k6')");
+      await phone.tap(p.x, p.y);
+      await phone.waitFor("document.querySelectorAll('#board .hover').length === 1", 1000, 'the stone shown');
+      check((await snapshot(phone)).moves.split(' ').length === 8, 'one tap plays nothing');
+      if (options.shots) await phone.screenshot(join(options.shots, 'phone.png'));
+      await phone.tap(p.x, p.y);
+      await phone.waitFor("window.zerinPage.snapshot().moves.split(' ').length >= 9", 2000, 'the second tap playing k6');
+      await phone.send('Page.close').catch(() => {});
+    });
 
     console.log('no isolation headers (single-threaded engine):');
     const plain = await serve(false);
