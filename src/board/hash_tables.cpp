@@ -88,14 +88,27 @@ int32_t power_of_two_below(int32_t n) {
   return static_cast<int32_t>(p);
 }
 
-// Sign-extends every field to 64 bits and shifts unsigned, so negative bounds shift
-// without undefined behaviour and the high bits carry the sign as they should.
+// A 64-bit mixer (MurmurHash3's finalizer): every bit of its input reaches every bit of
+// its output, and 0 stays 0.
+constexpr uint64_t mix64(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xFF51AFD7ED558CCDull;
+  x ^= x >> 33;
+  x *= 0xC4CEB9FE1A85EC53ull;
+  return x ^ (x >> 33);
+}
+
+// The fields are mixed before they make the check word. A check that combines them
+// linearly (shifted and XORed) lets each half of the lock cover only some of them, so an
+// entry blended from two stores of one key (the low half and its fields from one, the
+// high half with the upper bound from the other) would still match. Mixed, a blend
+// matches by chance only, once in 2^32 at most. An empty entry's check word is 0.
 uint64_t check_word(const TransEntry& e) {
-  const uint64_t upper = static_cast<uint64_t>(static_cast<int64_t>(e.upper));
-  const uint64_t lower = static_cast<uint64_t>(static_cast<int64_t>(e.lower));
-  const uint64_t depth = static_cast<uint64_t>(static_cast<int64_t>(e.depth));
-  const uint64_t bound = static_cast<uint64_t>(static_cast<int64_t>(e.bound));
-  return ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound;
+  const uint64_t bounds = static_cast<uint64_t>(static_cast<uint32_t>(e.upper)) |
+                          static_cast<uint64_t>(static_cast<uint32_t>(e.lower)) << 32;
+  const uint64_t rest = static_cast<uint64_t>(static_cast<uint16_t>(e.depth)) |
+                        static_cast<uint64_t>(static_cast<uint8_t>(e.bound)) << 16;
+  return mix64(bounds ^ rest * 0x9E3779B97F4A7C15ull);
 }
 
 // Every field of the tables is read and written with relaxed atomic accesses: helper
@@ -322,13 +335,30 @@ void ready_hash_tables() {
   }
 }
 
+namespace {
+
+// The first slot of key's bucket that matches key, with its checked fields read into e;
+// null when none does.
+const TransEntry* matching_slot(int side, uint64_t key, TransEntry& e) {
+  const TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
+  for (const TransEntry& slot : bucket.entries) {
+    e = read_checked_fields(slot);
+    if (entry_matches(e, key)) return &slot;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool find_entry(int side, uint64_t key, TransEntry* found) { return matching_slot(side, key, *found) != nullptr; }
+
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted) {
   const uint64_t key = static_cast<uint64_t>(key_hi) << 32 | key_lo;
-  TransBucket& bucket = bucket_of(side, key_lo);
-  for (const TransEntry& slot : bucket.entries) {
-    const TransEntry e = read_checked_fields(slot);
-    if (!entry_matches(e, key)) continue;
+  TransEntry e;
+  const TransEntry* const found = matching_slot(side, key, e);
+  if (found != nullptr) {
+    const TransEntry& slot = *found;
     const bool upper_mate = decided(e.upper);
     const bool lower_mate = decided(e.lower);
     const int32_t upper = from_stored(e.upper, depth);
@@ -347,7 +377,6 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
       return lower;
     }
     if (deep_enough || (upper_mate && lower_mate)) deliver_moves(slot, first_bytes, second_bytes, wanted);
-    return HASH_MISS;
   }
   return HASH_MISS;
 }

@@ -104,6 +104,10 @@ inline int32_t to_stored(int32_t v, int depth) {
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);
+// What a probe of key finds before it weighs the bounds: true when an entry of the key's
+// bucket matches key, with that entry's checked fields (upper, lower, depth, bound, and
+// the lock) in *found.
+bool find_entry(int side, uint64_t key, TransEntry* found);
 // The bound argument of store_table: what the value is of the position's true value.
 constexpr int BOUND_UPPER = 1;
 constexpr int BOUND_LOWER = 2;
