@@ -24,27 +24,37 @@ constexpr size_t BLOCK_ALIGN = sizeof(TransBucket);  // buckets start on 128-byt
 alignas(BLOCK_ALIGN) unsigned char reserve_block[2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket)];
 
 constexpr uint64_t HUGE_PAGE = platform::HUGE_PAGE;
+// The tables are faulted in and cleared a stretch at a time, so that whoever waits for
+// the thread doing it (a request, a limit test) waits for one stretch at most: a few
+// milliseconds where the system is slowest to hand out fresh pages.
+constexpr size_t STEP_BYTES = size_t{512} << 10;
 
 // The memory behind the tables.
 struct Storage {
   platform::PageBlock block;  // the allocation itself; base null when nothing is allocated
-  // The stretch of a block straight from the system whose pages nobody has touched yet
-  // (empty once every page is in). Its pages read as zero, but the first write to each
-  // costs a page fault in which the system zeroes the page: on a virtual machine about a
-  // second per GiB, or a millisecond or more per 2 MiB page. The buckets a search stores
-  // to are spread over the whole block, so the first thousand nodes of a search touch
-  // nearly every page, all before the first limit test. ready_hash_tables, and the idle
-  // search thread step by step, touch them while no decision is timed.
+  // The stretch of a block straight from the system whose pages have not all been
+  // faulted in yet (empty once every page is in). Its pages read as zero, but the first
+  // write to each costs a page fault in which the system zeroes the page: on a virtual
+  // machine up to several seconds per GiB, or milliseconds per 2 MiB page. The buckets a
+  // search stores to are spread over the whole block, so the first thousand nodes of a
+  // search touch nearly every page. The idle search thread, and a search's limit tests
+  // while any are left, fault them in step by step (prefault_hash_tables_step).
   unsigned char* prefault_next = nullptr;
   unsigned char* prefault_end = nullptr;
+  // Where a clear made step by step goes on (null: none under way).
+  unsigned char* clear_next = nullptr;
 };
 Storage storage;
 
-void all_pages_in() { storage.prefault_next = storage.prefault_end = nullptr; }
+void all_pages_in() {
+  storage.prefault_next = storage.prefault_end = nullptr;
+  hash_tables.pages_pending = false;
+}
 
 void release_block() {
   platform::release_pages(storage.block);  // the reserve block is never freed
   hash_tables.clean = false;
+  storage.clear_next = nullptr;
   all_pages_in();
   hash_tables.trans_table[0] = hash_tables.trans_table[1] = nullptr;
   for (ThreatBucket*& t : hash_tables.threat_hash) t = nullptr;
@@ -66,6 +76,7 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
   } else {
     storage.prefault_next = storage.block.start;
     storage.prefault_end = storage.block.start + storage.block.usable;
+    hash_tables.pages_pending = true;
   }
   return storage.block.start;
 }
@@ -297,14 +308,17 @@ void resize_hash_tables() {
 
 bool prefault_hash_tables_step() {
   if (storage.prefault_next >= storage.prefault_end) return false;
-  const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(storage.prefault_end - storage.prefault_next));
+  const size_t length = std::min<size_t>(STEP_BYTES, static_cast<size_t>(storage.prefault_end - storage.prefault_next));
   platform::fault_in_pages(storage.prefault_next, length);
   storage.prefault_next += length;
-  return storage.prefault_next < storage.prefault_end;
+  if (storage.prefault_next < storage.prefault_end) return true;
+  all_pages_in();
+  return false;
 }
 
 namespace {
 
+// Tables in the reserve block (or none at all).
 void zero_tables() {
   for (TransBucket* t : hash_tables.trans_table)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.trans_allocated) * sizeof(TransBucket));
@@ -312,26 +326,49 @@ void zero_tables() {
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.threat_allocated) * sizeof(ThreatBucket));
 }
 
-}  // namespace
-
-void clear_hash_tables() {
-  // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
-  // block cleared when its game started, every page again inside the first decision.
-  if (hash_tables.clean) return;
-  zero_tables();
-  hash_tables.clean = true;
+// Where the pages already faulted in end, on a huge-page boundary: up to there a clear
+// writes zeros into resident pages; beyond, the pages that searches have touched are
+// given back (platform::zero_pages), so that the clear faults in none of the others.
+unsigned char* resident_end() {
+  unsigned char* const end = storage.block.start + storage.block.usable;
+  if (storage.prefault_next == nullptr) return end;
+  const size_t done = static_cast<size_t>(storage.prefault_next - storage.block.start);
+  return storage.block.start + std::min(storage.block.usable, (done + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE);
 }
 
-void ready_hash_tables() {
-  if (!hash_tables.clean) {
-    zero_tables();  // touches every page on the way
-    all_pages_in();
-    hash_tables.clean = true;
-    return;
+// One stretch of a clear; true when more is left.
+bool clear_step() {
+  if (storage.block.base == nullptr) {
+    zero_tables();
+    return false;
   }
-  // Zero already: only the pages of a fresh block that are not in yet need faulting in,
-  // which the system does without anything being written twice.
-  while (prefault_hash_tables_step()) {
+  if (storage.clear_next == nullptr) storage.clear_next = storage.block.start;
+  unsigned char* const split = resident_end();
+  if (storage.clear_next < split) {
+    const size_t length = std::min<size_t>(STEP_BYTES, static_cast<size_t>(split - storage.clear_next));
+    std::memset(storage.clear_next, 0, length);
+    storage.clear_next += length;
+    return true;
+  }
+  unsigned char* const end = storage.block.start + storage.block.usable;
+  if (split < end) platform::zero_pages(split, static_cast<size_t>(end - split));
+  storage.clear_next = nullptr;
+  return false;
+}
+
+}  // namespace
+
+bool clear_hash_tables_step() {
+  // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
+  // block cleared when its game started, every page again inside the first decision.
+  if (hash_tables.clean) return false;
+  if (clear_step()) return true;
+  hash_tables.clean = true;
+  return false;
+}
+
+void clear_hash_tables() {
+  while (clear_hash_tables_step()) {
   }
 }
 

@@ -59,6 +59,9 @@ struct HashTables {
   // True while every table holds zeros: after an allocation or a clear, until the next
   // store (store_table and threat_store reset it).
   Relaxed<bool> clean{false};
+  // True while a block straight from the system has pages not yet faulted in (see
+  // prefault_hash_tables_step); the searches then test their time at every node.
+  Relaxed<bool> pages_pending{false};
 };
 
 extern HashTables hash_tables;
@@ -70,17 +73,16 @@ extern HashTables hash_tables;
 // Afterwards every table exists.
 void resize_hash_tables();
 // Zeroes every allocated table; skips the ones not allocated yet, and does nothing while
-// the tables are known to hold zeros only.
+// the tables are known to hold zeros only. Pages of a fresh block that are not faulted
+// in yet are not touched (those a search wrote are given back to the system).
 void clear_hash_tables();
-// Faults in the next 2 MiB of a freshly allocated block without changing its contents;
-// false when nothing is left. A fresh block's pages are otherwise faulted in by the
-// search that first touches them, which on a virtual machine can cost several
-// milliseconds per huge page, all of it between two of the search's time checks.
+// One stretch (512 KiB) of clear_hash_tables; false when the tables hold zeros only. No
+// store may come between the steps of one clear.
+bool clear_hash_tables_step();
+// Faults in the next 512 KiB of a freshly allocated block without changing its
+// contents; false when every page is in. A fresh block's pages are otherwise faulted in
+// by the searches that touch them, at a cost the system sets.
 bool prefault_hash_tables_step();
-// Zeroes the tables if they need it and touches every page of a freshly allocated block,
-// so that the next search neither clears them nor waits for the system to fault their
-// pages in. For the command thread while no search runs, when a game starts.
-void ready_hash_tables();
 
 // Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
 inline int32_t wrapping_add(int32_t a, int32_t b) {
