@@ -367,6 +367,8 @@ bool clear_hash_tables_step() {
   return false;
 }
 
+void abandon_hash_clear() { storage.clear_next = nullptr; }
+
 void clear_hash_tables() {
   while (clear_hash_tables_step()) {
   }

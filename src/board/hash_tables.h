@@ -77,8 +77,10 @@ void resize_hash_tables();
 // in yet are not touched (those a search wrote are given back to the system).
 void clear_hash_tables();
 // One stretch (512 KiB) of clear_hash_tables; false when the tables hold zeros only. No
-// store may come between the steps of one clear.
+// store may come between the steps of one clear: stores that would have to come first
+// give the clear up (abandon_hash_clear), and the next step begins it anew.
 bool clear_hash_tables_step();
+void abandon_hash_clear();
 // Faults in the next 512 KiB of a freshly allocated block without changing its
 // contents; false when every page is in. A fresh block's pages are otherwise faulted in
 // by the searches that touch them, at a cost the system sets.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board/hash_tables.h"
+#include "control/helpers.h"
 #include "control/limits.h"
 #include "control/search_thread.h"
 #include "control/think.h"
@@ -48,7 +49,7 @@ void record_move(int x, int y, const char* error_format) {
 void rebuild_position(SearchWorker& w, int rule) {
   apply_memory_plan(announce_memory_plan());
   build_game_tables(game.board_size, rule);
-  clear_hash_tables();
+  request_hash_clear();  // done by prepare_memory_for_search, or while idle
   reset_board(position, game.width, game.height, rule);
   w.iteration_depth = 0;
   w.abort_flag = 0;
@@ -126,14 +127,15 @@ bool take_back(int x, int y) {
 void apply_rule(SearchWorker& w) {
   const int rule = playing_rule(settings.rule);
   const bool rebuild = !position_built() || rule != game.applied_rule;
-  if (rebuild)
+  wait_for_helpers();  // the last decision's, before the pool or the tables change
+  if (rebuild) {
     log_line("MESSAGE Rule %s", rule == RULE_FREESTYLE  ? "Gomoku (Freestyle)"
                                 : rule == RULE_STANDARD ? "Gomoku (Standard)"
                                                         : "Renju");
+    rebuild_position(w, rule);
+  }
   prepare_memory_for_search(w);
-  if (!rebuild) return;
-  rebuild_position(w, rule);
-  if (game.first_build_pending) {
+  if (rebuild && game.first_build_pending) {
     w.decision_start -= FIRST_BUILD_CHARGE_MS;
     w.start_charge_ms = FIRST_BUILD_CHARGE_MS;
     game.first_build_pending = 0;

@@ -175,6 +175,7 @@ void start_helpers(SearchWorker& main, int side, int count) {
     w.pooled_so_far = 0;
     w.busy = &pool.busy;
     w.limit_test_mask = main.limit_test_mask;
+    w.interval_start_ms = ThreatContext::NO_TEST;
   }
   pool.busy.clear();
   main.busy = &pool.busy;

@@ -90,10 +90,14 @@ int32_t hash_buckets_within(int32_t hash_size, int32_t max_memory, int64_t other
 }
 
 Machine this_machine() {
-  Machine m;
-  m.threads = std::thread::hardware_concurrency();
-  m.memory_bytes = platform::physical_memory_bytes();
-  return m;
+  // Asked once: the idle search thread works out the plan at every step.
+  static const Machine machine = [] {
+    Machine m;
+    m.threads = std::thread::hardware_concurrency();
+    m.memory_bytes = platform::physical_memory_bytes();
+    return m;
+  }();
+  return machine;
 }
 
 MemoryPlan plan_memory(int32_t hash_size, int32_t max_memory, int32_t thread_num, const Machine& machine) {

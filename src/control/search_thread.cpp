@@ -57,7 +57,9 @@ struct DeferredWork {
   std::mutex lock;
   bool search_active = false;
   bool show_forbidden = false;
-  bool clear_tables = false;  // zrhashclear or a new game: the tables are cleared before the next search
+  // zrhashclear, a new game or a position build: the tables are cleared before the next
+  // search. Set without the lock, by whoever holds it or not.
+  Relaxed<bool> clear_tables{false};
 };
 DeferredWork deferred;
 
@@ -186,10 +188,7 @@ void prepare_memory_for_game() {
 }
 
 void request_hash_clear() {
-  {
-    std::lock_guard<std::mutex> guard(deferred.lock);
-    deferred.clear_tables = true;
-  }
+  deferred.clear_tables = true;
   wake_idle_work();
 }
 
@@ -197,12 +196,15 @@ void prepare_memory_for_search(SearchWorker& w) {
   wait_for_helpers();
   std::lock_guard<std::mutex> guard(deferred.lock);
   apply_memory_plan(announce_memory_plan());
-  if (deferred.clear_tables) {
-    clear_hash_tables();
-    deferred.clear_tables = false;
-  }
+  // A stop (zrstop, END, a game command) does not wait for the clear: the rest waits for
+  // the next search, and this one, stopped, ends at its first test. What it meets of an
+  // earlier game's entries cannot match its keys, which every position build draws anew.
+  while (deferred.clear_tables && w.stop_flag <= 0)
+    if (!clear_hash_tables_step()) deferred.clear_tables = false;
+  if (deferred.clear_tables) abandon_hash_clear();  // this search's stores come first
   w.prepares_tables = true;
   w.limit_test_mask = hash_tables.pages_pending ? 0 : LIMIT_TEST_INTERVAL - 1;
+  w.interval_start_ms = ThreatContext::NO_TEST;
   w.start_charge_ms = 0;
 }
 

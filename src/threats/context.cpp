@@ -56,8 +56,11 @@ void prepare_tables_between_tests(ThreatContext& c) {
 bool reply_guard_test(ThreatContext& c) {
   bool limit = c.stop_flag > 0;
   if (!limit && c.settings.max_node != -1) {
-    const int64_t used = static_cast<int64_t>(clock_ms()) - c.decision_start - c.start_charge_ms;
-    limit = used >= std::max<int64_t>(static_cast<int64_t>(c.turn_limit) - REPLY_MARGIN_MS, REPLY_MARGIN_MS);
+    const int32_t now = clock_ms();
+    if (c.interval_start_ms == ThreatContext::NO_TEST) c.interval_start_ms = now;
+    const int64_t used = static_cast<int64_t>(now) - c.decision_start - c.start_charge_ms;
+    limit = now - c.interval_start_ms >= REPLY_MARGIN_MS &&
+            used >= std::max<int64_t>(static_cast<int64_t>(c.turn_limit) - REPLY_MARGIN_MS, REPLY_MARGIN_MS);
   }
   if (limit) c.abort_flag = 1;
   return !limit;
@@ -77,7 +80,11 @@ bool search_limit_check(ThreatContext& c) {
     c.pooled_so_far = c.node_count;
   }
   bool limit = c.decision_nodes() / 1024 > static_cast<int64_t>(max_node);
-  if (!limit) limit = static_cast<int64_t>(clock_ms()) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
+  if (!limit) {
+    const int32_t now = clock_ms();
+    c.interval_start_ms = now;
+    limit = static_cast<int64_t>(now) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
+  }
   if (!limit) limit = c.stop_flag > 0;
   // max_node -1: no budget and no time limit, only a stop ends the search.
   if (limit && !(max_node == -1 && c.stop_flag <= 0)) {

@@ -59,6 +59,11 @@ struct ThreatContext {
   // This worker faults in the next stretch of table pages at each of those extra tests
   // (the search thread's worker: one thread does it).
   bool prepares_tables = false;
+  // The clock at the last regular limit test, or at the first extra test of the
+  // decision (NO_TEST before it): how long the current interval between regular tests
+  // has run.
+  int32_t interval_start_ms = NO_TEST;
+  static constexpr int32_t NO_TEST = -1;
 
   // With helper threads, the decision's nodes over all its workers: each adds its count
   // here every 1024 nodes, and the node budget is tested on the sum. Null with one thread.
@@ -90,8 +95,9 @@ struct ThreatContext {
 // The extra tests of limit_test_mask 0 in between keep the regular ones as they are and
 // add a guard for the reply: a stop ends the search, and so does the time once the
 // decision has really run for its limit less the reply margin (at least the margin),
-// not counting start_charge_ms. The regular test at the end of the same interval would
-// end the search then too; only a search the system slows down reaches it much later.
+// not counting start_charge_ms, but only in an interval between regular tests that has
+// itself run for the margin: the regular test at its end would end the search then too,
+// and only a search the system slows down (fresh pages) makes an interval that long.
 bool search_limit_check(ThreatContext& c);
 
 // Counts one node; runs the limit test when limit_test_mask says. False means abort now.

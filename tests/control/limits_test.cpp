@@ -352,4 +352,30 @@ TEST_F(LimitHashSize, NoMemoryWorkBeforeTheGreetingTheSearchFinishesIt) {
   worker.prepares_tables = false;
 }
 
+// A stop (zrstop, END, a game command) does not wait for a clear: the stopped search goes
+// on with the tables as they are and ends at once, and the next search clears them whole,
+// from the start again, the stopped search's stores included.
+TEST_F(LimitHashSize, AStopDoesNotWaitForAClear) {
+  int a[3], b[3];
+  while (prefault_hash_tables_step()) {
+  }
+  // Side 1's table is the first 512 KiB of the tables, cleared by the first step; side 2's follows.
+  store_table(KEY, 0, 3, 11, 3, 1, -1, -1, -1, -1, -1, -1);
+  store_table(KEY, 0, 3, 13, 3, 2, -1, -1, -1, -1, -1, -1);
+  request_hash_clear();
+  ASSERT_TRUE(clear_hash_tables_step()) << "the idle thread began the clear";
+  stop_flag = 1;
+  prepare_memory_for_search(worker);
+  EXPECT_FALSE(hash_tables.clean);
+  EXPECT_EQ(probe_table(3, 0, 1, 2, 0x77, 0xBAD, a, b, 1), 13) << "left for the next search";
+  stop_flag = 0;
+  store_table(KEY, 0, 3, 12, 3, 1, -1, -1, -1, -1, -1, -1);  // the stopped search's, where the clear had been
+  prepare_memory_for_search(worker);
+  EXPECT_TRUE(hash_tables.clean);
+  EXPECT_EQ(probe_table(3, 0, 1, 1, 0x77, 0xBAD, a, b, 1), HASH_MISS);
+  EXPECT_EQ(probe_table(3, 0, 1, 2, 0x77, 0xBAD, a, b, 1), HASH_MISS);
+  worker.limit_test_mask = LIMIT_TEST_INTERVAL - 1;
+  worker.prepares_tables = false;
+}
+
 }  // namespace
