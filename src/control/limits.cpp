@@ -170,17 +170,20 @@ MemoryPlan announce_memory_plan() {
   const Machine machine = this_machine();
   const MemoryPlan p = plan_memory(settings.hash_size, max_memory, settings.thread_num, machine);
   std::lock_guard<std::mutex> guard(announcements.lock);
-  announce(0, p.threads_on_hardware < p.threads_asked, "MESSAGE thread_num %d is more than the %d hardware threads, using %d",
-           p.threads_asked, p.threads_on_hardware, p.threads_on_hardware);
+  announce(0, p.threads_on_hardware < p.threads_asked,
+           "MESSAGE thread_num %d is more than the %d hardware threads, using %d", p.threads_asked,
+           p.threads_on_hardware, p.threads_on_hardware);
   announce(1, p.size_power_of_two < p.size_asked, "MESSAGE hash_size %d is not a power of two, using %d", p.size_asked,
            p.size_power_of_two);
   announce(2, p.size_within_memory < p.size_power_of_two,
            "MESSAGE hash_size %d needs more than half of the %llu MiB of memory, using %d", p.size_power_of_two,
            static_cast<unsigned long long>(machine.memory_bytes >> 20), p.size_within_memory);
-  announce(3, p.helpers_within_limit < p.threads_on_hardware - 1, "MESSAGE max_memory %d too small for %d threads, using %d",
-           max_memory, p.threads_on_hardware, p.helpers_within_limit + 1);
-  announce(4, p.buckets_within_limit < p.size_within_memory, "MESSAGE max_memory %d too small for %d hash buckets, using %d",
-           max_memory, p.size_within_memory, p.buckets_within_limit);
+  announce(3, p.helpers_within_limit < p.threads_on_hardware - 1,
+           "MESSAGE max_memory %d too small for %d threads, using %d", max_memory, p.threads_on_hardware,
+           p.helpers_within_limit + 1);
+  announce(4, p.buckets_within_limit < p.size_within_memory,
+           "MESSAGE max_memory %d too small for %d hash buckets, using %d", max_memory, p.size_within_memory,
+           p.buckets_within_limit);
   return p;
 }
 
