@@ -49,7 +49,7 @@ void record_move(int x, int y, const char* error_format) {
 void rebuild_position(SearchWorker& w, int rule) {
   apply_memory_plan(announce_memory_plan());
   build_game_tables(game.board_size, rule);
-  request_hash_clear();  // done by prepare_memory_for_search, or while idle
+  want_hash_clear();  // done by prepare_memory_for_search, or while idle
   reset_board(position, game.width, game.height, rule);
   w.iteration_depth = 0;
   w.abort_flag = 0;

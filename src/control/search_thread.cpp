@@ -192,6 +192,8 @@ void request_hash_clear() {
   wake_idle_work();
 }
 
+void want_hash_clear() { deferred.clear_tables = true; }
+
 void prepare_memory_for_search(SearchWorker& w) {
   wait_for_helpers();
   std::lock_guard<std::mutex> guard(deferred.lock);

@@ -42,10 +42,14 @@ void memory_settings_changed();
 // A new game, before its greeting: the memory plan's fallbacks are announced
 // (announce_memory_plan) and the tables are cleared before the game's first search.
 void prepare_memory_for_game();
-// zrhashclear, a new game and a position build: the tables are cleared before the next
+// zrhashclear and a new game (command thread): the tables are cleared before the next
 // search, by the idle search thread step by step, or by that search's driver inside its
 // time. A search running now is not touched.
 void request_hash_clear();
+// The same without waking the idle search thread, for a position build: on the search
+// thread during a run, whose end looks for idle work anyway, or under the deferred-work
+// lock (the hand-over lock must not be taken there).
+void want_hash_clear();
 // For a driver about to search, on the search thread, inside its decision's time: the
 // last decision's helpers have stopped, the memory plan and a clear asked for are
 // carried out, and while pages of the tables are still to be faulted in, the worker's
