@@ -171,7 +171,7 @@ TEST_F(ProtocolSearchThread, GameCommandsStopTheSearchBeforeTheyAct) {
   // zrboard writes nothing of its own: the move is all that comes before the sync.
   send("TURN 8,8");
   expect_still_searching(*this, Millis(30));
-  send_all({"zrboard", "9,9,1", "done"});
+  send_all({"zrboard", "0,0,1", "done"});  // a cell the stopped search does not play
   Lines lines = lines_before_sync();
   ASSERT_FALSE(lines.empty());
   EXPECT_TRUE(is_move(lines.back())) << lines.back();
