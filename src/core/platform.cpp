@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <windows.h>
 #elif defined(__EMSCRIPTEN__)
 #include <emscripten.h>
+#include <emscripten/heap.h>
 
 #include <condition_variable>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include <string>
 #else
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace zerin::platform {
@@ -107,6 +110,16 @@ void release_pages(PageBlock& block) {
 }
 
 void fault_in_pages(unsigned char* start, size_t length) { touch_pages(start, length); }
+
+// Decommitting and committing again would zero without writing, but a commit can fail
+// once the system's commit charge is spent, leaving the tables unusable.
+void zero_pages(unsigned char* start, size_t length) { std::memset(start, 0, length); }
+
+uint64_t physical_memory_bytes() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return GlobalMemoryStatusEx(&status) ? static_cast<uint64_t>(status.ullTotalPhys) : 0;
+}
 
 #elif defined(__EMSCRIPTEN__)
 
@@ -226,6 +239,12 @@ void release_pages(PageBlock& block) {
 
 void fault_in_pages(unsigned char*, size_t) {}
 
+// The tables' memory is the module's own: zeroes are written.
+void zero_pages(unsigned char* start, size_t length) { std::memset(start, 0, length); }
+
+// What the module's memory may grow to stands for the machine's memory here.
+uint64_t physical_memory_bytes() { return emscripten_get_heap_max(); }
+
 #else
 
 void init_console() {}
@@ -260,6 +279,20 @@ void fault_in_pages(unsigned char* start, size_t length) {
 #endif
   // Without the system's help: one write per page.
   touch_pages(start, length);
+}
+
+void zero_pages(unsigned char* start, size_t length) {
+#if defined(__linux__) && defined(MADV_DONTNEED)
+  // Private anonymous pages given back read as zero when next touched.
+  if (madvise(start, length, MADV_DONTNEED) == 0) return;
+#endif
+  std::memset(start, 0, length);
+}
+
+uint64_t physical_memory_bytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  return pages > 0 && page_size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size) : 0;
 }
 
 #endif

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace zerin::platform {
 
@@ -67,5 +68,14 @@ void release_pages(PageBlock& block);
 
 // Makes the pages of [start, start + length) resident without changing what they hold.
 void fault_in_pages(unsigned char* start, size_t length);
+
+// Zeroes [start, start + length), a stretch of a block from allocate_pages whose ends lie
+// on huge-page boundaries. Where the system can, it does so by taking the pages back
+// (Linux): the stretch then costs nothing now, and a page fault where it is next touched.
+// Elsewhere it writes the zeros.
+void zero_pages(unsigned char* start, size_t length);
+
+// The machine's physical memory in bytes, or 0 when the system does not tell.
+uint64_t physical_memory_bytes();
 
 }  // namespace zerin::platform

@@ -323,7 +323,7 @@ bool dispatch_command() {
   } else if (match_command("zrshowforbid", line)) {
     run_or_defer_show_forbidden();
   } else if (match_command("zrhashclear", line)) {
-    run_or_defer_hash_clear();
+    request_hash_clear();
   } else if ((arg = match_command("zrbalancetwo", line))) {
     command_balance(arg, REQUEST_BALANCE_TWO);
   } else if ((arg = match_command("zrbalanceone", line))) {

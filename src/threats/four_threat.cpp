@@ -130,7 +130,7 @@ int threat_win_check(Board& b, int level, int side) {
 int four_threat_search(ThreatContext& c, int depth, int side, ThreatRole role, int ply) {
   ++c.node_count;
   if (depth < c.min_remaining_depth) c.min_remaining_depth = depth;
-  if ((c.node_count & 1023) == 0 && !search_limit_check(c)) return 0;
+  if ((static_cast<uint32_t>(c.node_count) & c.limit_test_mask) == 0 && !search_limit_check(c)) return 0;
   const int index = c.iteration_depth - depth;
   expect([&] { return index >= 0; }, "the threat search runs below the node that calls it");
   // A threat line can never run deeper than the board has cells; the guard keeps the
