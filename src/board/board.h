@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "board/bookkeeping.h"
+#include "board/undo_journal.h"
 #include "core/cell.h"
 #include "core/constants.h"
 
@@ -49,6 +50,7 @@ struct Board {
   int32_t eval_total[2];
   int32_t room_total[2];
   ThreatSets threat_sets;
+  UndoJournal journal;
 };
 
 extern uint8_t anti_pos[MAX_SIDE][MAX_SIDE];

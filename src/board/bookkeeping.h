@@ -44,8 +44,15 @@ struct ThreatSets {
 // empty threat sets.
 void init_empty_bookkeeping(Board& b);
 
-void update_line(Board& b, int d, int x, int y);
-void update_line_light(Board& b, int d, int x, int y);
+// The bookkeeping of a stone placed on (x, y) or taken back from it, once the cell and
+// the line words hold the change. A placement visits the cells within pattern_radius on
+// its four lines and keeps what it overwrites in the undo journal; its take-back puts
+// that back where it can (undo_journal.h) and visits the lines again where it cannot.
+// The light versions leave the double-threat points alone.
+void place_bookkeeping(Board& b, int x, int y, int who);
+void place_bookkeeping_light(Board& b, int x, int y, int who);
+void remove_bookkeeping(Board& b, int x, int y, int who);
+void remove_bookkeeping_light(Board& b, int x, int y, int who);
 bool is_true_open_four(const Board& b, int x, int y, int d, int player);
 
 }  // namespace zerin

@@ -316,21 +316,58 @@ class CodeModel {
   bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
 };
 
+// Where the bookkeeping of two boards differs (codes, rooms, summaries, totals, threat
+// sets, all of it byte for byte), or an empty string.
+inline std::string bookkeeping_difference(const Board& a, const Board& b) {
+  for (int x = 0; x < MAX_SIDE; ++x)
+    for (int y = 0; y < MAX_SIDE; ++y) {
+      for (int d = 0; d < 4; ++d)
+        if (std::memcmp(&a.dir_shapes[x][y][d], &b.dir_shapes[x][y][d], sizeof a.dir_shapes[x][y][d]) != 0)
+          return "shape of " + at(x, y) + " d" + std::to_string(d);
+      if (std::memcmp(&a.cell_summaries[x][y], &b.cell_summaries[x][y], sizeof a.cell_summaries[x][y]) != 0)
+        return "summary of " + at(x, y);
+    }
+  for (int p = 0; p < 2; ++p) {
+    if (a.eval_total[p] != b.eval_total[p]) return "evaluation total";
+    if (a.room_total[p] != b.room_total[p]) return "room total";
+  }
+  if (std::memcmp(&a.threat_sets, &b.threat_sets, sizeof a.threat_sets) != 0) return "threat sets";
+  return "";
+}
+
+inline void place(Board& b, int x, int y, int who, bool light) {
+  if (light)
+    place_stone_light(b, x, y, who);
+  else
+    place_stone(b, x, y, who);
+}
+
+inline void take(Board& b, int x, int y, int who, bool light) {
+  if (light)
+    remove_stone_light(b, x, y, who);
+  else
+    remove_stone(b, x, y, who);
+}
+
 // Nested full and light placements, each with the position as it was before it, so that
 // every take-back can be checked to restore the position exactly. Light stones stack on
-// top of the full ones; callers take them all back before the next full change.
+// top of the full ones; callers take them all back before the next full change. A twin
+// board, when given, gets the same changes with its undo journal off, working out every
+// take-back from the pattern tables: the two must keep the same bookkeeping throughout.
 class PlacementStack {
  public:
-  PlacementStack(Board& b, CodeModel& model) : b_(b), model_(model) {}
+  PlacementStack(Board& b, CodeModel& model, Board* twin = nullptr) : b_(b), model_(model), twin_(twin) {
+    if (twin_ != nullptr) {
+      *twin_ = b_;
+      twin_->journal.enabled = false;
+    }
+  }
 
   void push(int x, int y, int who, bool light) {
     steps_.push_back(Step{x, y, who, light, PositionSnapshot::take(b_)});
-    if (light) {
-      ++light_count_;
-      place_stone_light(b_, x, y, who);
-    } else {
-      place_stone(b_, x, y, who);
-    }
+    if (light) ++light_count_;
+    place(b_, x, y, who, light);
+    if (twin_ != nullptr) place(*twin_, x, y, who, light);
     model_.changed(x, y);
   }
 
@@ -342,14 +379,18 @@ class PlacementStack {
   Undone pop() {
     const Step s = steps_.back();
     steps_.pop_back();
-    if (s.light) {
-      --light_count_;
-      remove_stone_light(b_, s.x, s.y, s.who);
-    } else {
-      remove_stone(b_, s.x, s.y, s.who);
-    }
+    if (s.light) --light_count_;
+    take(b_, s.x, s.y, s.who, s.light);
+    if (twin_ != nullptr) take(*twin_, s.x, s.y, s.who, s.light);
     model_.changed(s.x, s.y);
     return Undone{s.x, s.y, s.before.difference(b_)};
+  }
+
+  // Where the board's bookkeeping differs from its twin's; empty without a twin.
+  std::string twin_difference() const {
+    if (twin_ == nullptr) return "";
+    const std::string d = bookkeeping_difference(b_, *twin_);
+    return d.empty() ? d : d + " differs from the board that works out every take-back";
   }
 
   bool empty() const { return steps_.empty(); }
@@ -365,6 +406,7 @@ class PlacementStack {
 
   Board& b_;
   CodeModel& model_;
+  Board* twin_;
   std::vector<Step> steps_;
   int light_count_ = 0;
 };

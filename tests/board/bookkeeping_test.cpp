@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -235,13 +236,15 @@ TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
 }
 
 // Long random runs of nested full and light placements, with the whole bookkeeping
-// recomputed from scratch after every step (CodeModel, bookkeeping_model.h). Every
-// take-back must restore the cells, line words, key and move list exactly.
+// recomputed from scratch after every step (CodeModel, bookkeeping_model.h) and compared
+// byte for byte with a twin board whose take-backs work everything out again instead of
+// using the undo journal. Every take-back must restore the cells, line words, key and
+// move list exactly.
 namespace {
 
 class RandomRun {
  public:
-  RandomRun(int rule, unsigned seed) : model(position), rule_(rule), rng_(seed), stack_(position, model) {
+  RandomRun(int rule, unsigned seed) : model(position), rule_(rule), rng_(seed), stack_(position, model, &twin_) {
     empty_ = PositionSnapshot::take(position);
   }
 
@@ -311,14 +314,20 @@ class RandomRun {
     }
   }
 
-  void check() { ASSERT_EQ(model.fault(stack_.light_count() == 0), ""); }
+  void check() {
+    ASSERT_EQ(model.fault(stack_.light_count() == 0), "");
+    ASSERT_EQ(stack_.twin_difference(), "");
+  }
 
+  static Board twin_;
   int rule_;
   std::mt19937 rng_;
   double first_colour_bias_ = 0.5;
   PlacementStack stack_;
   PositionSnapshot empty_;
 };
+
+Board RandomRun::twin_;
 
 }  // namespace
 
@@ -350,4 +359,75 @@ TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
   RandomRun run(1, 4004);
   run.run(5000);
   EXPECT_GT(run.model.overlines_seen, 0);
+}
+
+// More stones down than the undo journal holds (every cell of 24 x 24, with light stones
+// on top at times), then all taken back: the take-backs whose entries were dropped work
+// their lines out again and must still agree with the twin that always does.
+TEST_F(BookkeepingTest, TakeBacksBeyondTheJournalsCapacity) {
+  new_board(1, 24, 24);
+  CodeModel model(position);
+  static Board twin;
+  PlacementStack stack(position, model, &twin);
+  std::mt19937 rng(5005);
+  std::vector<int> order(24 * 24);
+  for (int i = 0; i < 24 * 24; ++i) order[i] = i;
+  std::shuffle(order.begin(), order.end(), rng);
+  for (int i = 0; i < 24 * 24; ++i) {
+    const int x = order[i] / 24, y = order[i] % 24;
+    if (position.cells[x][y] != EMPTY) continue;
+    stack.push(x, y, 1 + i % 2, false);
+    ASSERT_EQ(stack.twin_difference(), "") << "after placing " << i;
+  }
+  ASSERT_GT(static_cast<int>(stack.size()), JOURNAL_ENTRIES);
+  while (!stack.empty()) {
+    const PlacementStack::Undone u = stack.pop();
+    ASSERT_EQ(u.difference, "");
+    ASSERT_EQ(stack.twin_difference(), "") << "after taking back " << u.x << "," << u.y;
+  }
+}
+
+// A take-back that names an earlier stone (lift_stone) leaves the journal's entries of the
+// stones above it stale; what follows must agree with the twin that keeps no journal.
+TEST_F(BookkeepingTest, StoneLiftedOutOfOrder) {
+  for (int rule = 0; rule <= 2; ++rule) {
+    new_board(rule, 15, 15);
+    static Board twin;
+    twin = position;
+    twin.journal.enabled = false;
+    std::mt19937 rng(6006 + rule);
+    const auto both = [&](auto&& change) {
+      change(position);
+      change(twin);
+      ASSERT_EQ(bookkeeping_difference(position, twin), "");
+    };
+    for (int round = 0; round < 60; ++round) {
+      std::vector<PlacedStone> placed;
+      for (int i = 0; i < 12; ++i) {
+        const int x = 4 + static_cast<int>(rng() % 7), y = 4 + static_cast<int>(rng() % 7);
+        if (position.cells[x][y] != EMPTY) continue;
+        both([&](Board& b) { place_stone(b, x, y, 1 + i % 2); });
+        placed.push_back(PlacedStone{x, y});
+      }
+      if (placed.size() < 2) continue;
+      const PlacedStone lifted = placed[rng() % (placed.size() - 1)];
+      const int who = position.cells[lifted.x][lifted.y];
+      both([&](Board& b) { lift_stone(b, lifted.x, lifted.y, who); });
+      // Nested placements over the rest, then everything off in placing order reversed.
+      for (int i = 0; i < 3; ++i) {
+        const int x = static_cast<int>(rng() % 15), y = static_cast<int>(rng() % 15);
+        if (position.cells[x][y] != EMPTY) continue;
+        both([&](Board& b) { place_stone(b, x, y, BLACK); });
+        both([&](Board& b) { place_stone_light(b, lifted.x, lifted.y, WHITE); });
+        both([&](Board& b) { remove_stone_light(b, lifted.x, lifted.y, WHITE); });
+        both([&](Board& b) { remove_stone(b, x, y, BLACK); });
+      }
+      while (position.move_count > 0) {
+        const PlacedStone s = position.move_list[position.move_count - 1];
+        const int owner = position.cells[s.x][s.y];
+        both([&](Board& b) { remove_stone(b, s.x, s.y, owner); });
+      }
+      if (HasFatalFailure()) return;
+    }
+  }
 }

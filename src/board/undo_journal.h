@@ -1,0 +1,78 @@
+// The undo journal of the pattern bookkeeping: what each placement overwrote, so that its
+// take-back can put the records back as they were instead of working them out again from
+// the pattern tables.
+//
+// Putting back is not always the same as working out again: a direction's room is taken
+// from the table only when its code changes, and a direction never reached since the
+// reset keeps its start code, so a take-back may leave a slot with another code or room
+// than it had before the placement. The placement foresees those slots (its fixups: the
+// code and room the take-back would give them, and the ones the rule must judge again),
+// and the take-back applies them after putting the rest back. A take-back that changes
+// anything beyond the saved records makes every outstanding entry stale (the epoch moves
+// on): those take-backs then work their lines out again, as does any take-back without
+// an entry of its own (the journal full, or a stone lifted out of order).
+#pragma once
+
+#include <cstdint>
+
+namespace zerin {
+
+// A record change_code is about to overwrite: one slot's code and room for one player,
+// and that player's summary of the cell.
+struct SlotChange {
+  uint8_t x, y, d, p;
+  int16_t code, room;
+  int16_t value_sum, combo, room_sum, weighted;
+};
+
+// A slot that the take-back of its placement does not simply put back: where `set` has
+// player index p's bit the take-back gives the slot code[p] and room[p]; where `judge`
+// has it, the rule judges the slot's five or open four again.
+struct SlotFixup {
+  uint8_t x, y, d;
+  uint8_t set : 2;
+  uint8_t judge : 2;
+  int16_t code[2];
+  int16_t room[2];
+};
+
+struct JournalEntry {
+  uint8_t x, y, who;
+  bool light;
+  uint64_t epoch;  // the journal's epoch when the stone was placed
+  int32_t eval_total[2];
+  int32_t room_total[2];
+  int32_t first_change;
+  int32_t first_fixup;
+};
+
+// Nested placements: a search's plies and its threat sequences.
+constexpr int JOURNAL_ENTRIES = 160;
+constexpr int JOURNAL_CHANGES = 6144;
+constexpr int JOURNAL_FIXUPS = 1536;
+// The most one placement can write: 4 lines of 11 cells, 2 players, a code change and a
+// correction by the rule each.
+constexpr int PLACEMENT_CHANGES = 4 * 11 * 2 * 2;
+constexpr int PLACEMENT_FIXUPS = 4 * 11;
+
+struct UndoJournal {
+  bool enabled = true;  // off: every take-back works its lines out again
+  int entry_count = 0;
+  int change_count = 0;
+  int fixup_count = 0;
+  uint64_t epoch = 0;
+  // Light stones down; whether a take-back among them changed anything beyond its
+  // records (their double-threat points then need looking at once they are all up).
+  int light_depth = 0;
+  bool light_changed = false;
+  // Whether every cell's double-threat bit agrees with its value_sum. Light placements
+  // leave the bits alone, so a light take-back that does not restore every value can
+  // leave a bit that disagrees, and a full take-back then cannot simply put the bits
+  // back: it must work them out again by crossing the value the way it always did.
+  bool double_points_exact = true;
+  JournalEntry entries[JOURNAL_ENTRIES];
+  SlotChange changes[JOURNAL_CHANGES];
+  SlotFixup fixups[JOURNAL_FIXUPS];
+};
+
+}  // namespace zerin
