@@ -15,15 +15,32 @@ constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, T
                                      FOUR_POINTS, FOUR_POINTS, OPEN_FOUR_POINTS, FIVE_POINTS,
                                      -1, -1, -1};
 
-inline bool room_counts(const CellSummary& c, int p) { return c.room_sum[p] >= 25 && c.value_sum[p] >= 6; }
+// Whose fives and open fours the rule judges beyond the window (check_five_rule): the
+// first player's under every rule but free-style, the second player's under the
+// standard rule only. The line updates are compiled once for each of these.
+enum Judged : int { JUDGE_NONE = 0, JUDGE_FIRST = 1, JUDGE_BOTH = 3 };
 
-// The combination correction of the cell's four codes for player index p, with
-// direction d's code taken as `code`.
-inline int16_t combo_with(const Board& b, int x, int y, int p, int d, int code) {
-  const DirShape* s = b.dir_shapes[x][y];
-  const int index = s[0].code[p] << 12 | s[1].code[p] << 8 | s[2].code[p] << 4 | s[3].code[p];
-  const int shift = 12 - 4 * d;
-  return (&combo_table[p][0][0][0][0])[(index & ~(15 << shift)) | code << shift];
+inline int judged_players(int rule) {
+  return rule == RULE_FREESTYLE ? JUDGE_NONE : rule == RULE_STANDARD ? JUDGE_BOTH : JUDGE_FIRST;
+}
+
+inline bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
+
+// The players (bit per index) whose codes in slot s the rule judges.
+template <int JUDGED>
+inline int judged_in(ShapeSlot s) {
+  return ((JUDGED & 1) && judged_code(slot_code(s, 0)) ? 1 : 0) | ((JUDGED & 2) && judged_code(slot_code(s, 1)) ? 2 : 0);
+}
+
+inline bool room_counts(const CellSummary& c) { return c.room_sum >= 25 && c.value_sum >= 6; }
+
+// The combination correction of the cell's four codes for player index p.
+inline int16_t combo_correction(const ShapeSlot* slots, int p) {
+  uint64_t q;
+  std::memcpy(&q, slots, sizeof q);
+  q = q >> (4 * p) & 0x000F000F000F000Full;  // direction d's code in bits 16d..16d+3
+  const int index = static_cast<int>((q << 12 | q >> 8 | q >> 28 | q >> 48) & 0xFFFF);  // d = 0 highest
+  return (&combo_table[p][0][0][0][0])[index];
 }
 
 // The cell's bit in the row mask of a kind, and the row's bit in its set of rows.
@@ -50,159 +67,137 @@ inline void set_kind_bit(Board& b, int kind, int d, int p, int x, int y) {
   set_cell_bit(b, kind, p, x, y);
 }
 
-inline void log_change(Board& b, int d, int x, int y, int p) {
+// A code moving from kind `from` to kind `to` along direction d.
+inline void move_kind(Board& b, int from, int to, int d, int p, int x, int y) {
+  if (from == to) return;
+  if (from >= 0) clear_kind_bit(b, from, d, p, x, y);
+  if (to >= 0) set_kind_bit(b, to, d, p, x, y);
+}
+
+// A value moving from `from` to `to`: the double-threat point follows when it crosses
+// DOUBLE_THREAT_VALUE.
+inline void move_double_point(Board& b, int from, int to, int p, int x, int y) {
+  const bool was_double = from >= DOUBLE_THREAT_VALUE, is_double = to >= DOUBLE_THREAT_VALUE;
+  if (was_double && !is_double)
+    clear_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
+  else if (is_double && !was_double)
+    set_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
+}
+
+// A light take-back's change beyond the records: the cell's double-threat point needs a
+// look once the light stones are all up.
+inline void note_light_cell(Board& b, int x, int y) {
   UndoJournal& j = b.journal;
-  const DirShape& s = b.dir_shapes[x][y][d];
-  const CellSummary& c = b.cell_summaries[x][y];
-  j.changes[j.change_count++] =
-      SlotChange{static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(d), static_cast<uint8_t>(p),
-                 s.code[p],       s.room[p],        c.value_sum[p],        c.combo[p],
-                 c.room_sum[p],   c.weighted[p]};
+  if (j.light_cell_count < LIGHT_CELLS) j.light_cells[j.light_cell_count] = static_cast<uint16_t>(x * MAX_SIDE + y);
+  ++j.light_cell_count;
 }
 
 // Gives cell (x, y) the code and room `code`, `room` along direction d for player index
-// p, with value_sum moved by value_change, and keeps the totals and threat sets in step:
-// the cell's old terms come out and its new terms go in. Terms that are the same before
-// and after (the same threat kind, the same side of the double-threat value) are left
-// where they are, since taking them out and putting them back changes nothing. The light
-// version leaves the double-threat points alone. LOG: a placement's change, saved in the
-// journal first.
+// p, and keeps the summary, totals and threat sets in step: the cell's old terms come
+// out and its new terms go in. Terms that are the same before and after (the same
+// threat kind, the same side of the double-threat value) are left where they are, since
+// taking them out and putting them back changes nothing. The light version leaves the
+// double-threat points alone. LOG: a journaled placement's change, saved first.
 template <bool LIGHT, bool LOG>
-inline __attribute__((always_inline)) void change_code(Board& b, int d, int x, int y, int p, int code, int room,
-                                                        int value_change) {
-  if (LOG) log_change(b, d, x, y, p);
-  CellSummary& c = b.cell_summaries[x][y];
-  DirShape& s = b.dir_shapes[x][y][d];
-  const int16_t correction = combo_with(b, x, y, p, d, code);
-  const int16_t old_value = c.value_sum[p];
-  const int16_t new_value = static_cast<int16_t>(old_value + value_change);
-  const int16_t new_rooms = static_cast<int16_t>(c.room_sum[p] + room - s.room[p]);
-  if (room_counts(c, p)) b.room_total[p] -= c.room_sum[p];
-  const int old_kind = KIND_OF_CODE[s.code[p]], new_kind = KIND_OF_CODE[code];
-  c.value_sum[p] = new_value;
-  c.room_sum[p] = new_rooms;
-  s.code[p] = static_cast<int16_t>(code);
-  s.room[p] = static_cast<int16_t>(room);
-  c.combo[p] = static_cast<int16_t>(new_value + correction);
-  if (room_counts(c, p)) b.room_total[p] += new_rooms;
-  const int16_t weighted = static_cast<int16_t>(static_cast<int32_t>(new_rooms) * c.combo[p] / 32);
-  b.eval_total[p] += weighted - c.weighted[p];
-  c.weighted[p] = weighted;
-  if (old_kind != new_kind) {
-    if (old_kind >= 0) clear_kind_bit(b, old_kind, d, p, x, y);
-    if (new_kind >= 0) set_kind_bit(b, new_kind, d, p, x, y);
+inline __attribute__((always_inline)) void change_code(Board& b, int d, int x, int y, int p, int code, int room) {
+  ShapeSlot* slots = b.dir_shapes[x][y];
+  CellSummary& c = b.cell_summaries[x][y][p];
+  const ShapeSlot old = slots[d];
+  if (LOG) {
+    UndoJournal& j = b.journal;
+    j.changes[j.change_count++] = SlotChange{c, old, static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                                             static_cast<uint8_t>(d), static_cast<uint8_t>(p)};
+  } else if (LIGHT) {
+    note_light_cell(b, x, y);
   }
-  if (!LIGHT) {
-    const bool was_double = old_value >= DOUBLE_THREAT_VALUE, is_double = new_value >= DOUBLE_THREAT_VALUE;
-    if (was_double && !is_double)
-      clear_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
-    else if (is_double && !was_double)
-      set_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
-  }
+  const int old_code = slot_code(old, p);
+  slots[d] = static_cast<ShapeSlot>((old & ~slot_bits(p)) | code << (4 * p) | room << (8 + 4 * p));
+  const int16_t old_value = c.value_sum;
+  const int16_t new_value = static_cast<int16_t>(old_value + shape_value[code] - shape_value[old_code]);
+  const int16_t new_rooms = static_cast<int16_t>(c.room_sum + room - slot_room(old, p));
+  if (room_counts(c)) b.room_total[p] -= c.room_sum;
+  c.value_sum = new_value;
+  c.room_sum = new_rooms;
+  c.combo = static_cast<int16_t>(new_value + combo_correction(slots, p));
+  if (room_counts(c)) b.room_total[p] += new_rooms;
+  const int16_t weighted = static_cast<int16_t>(static_cast<int32_t>(new_rooms) * c.combo / 32);
+  b.eval_total[p] += weighted - c.weighted;
+  c.weighted = weighted;
+  move_kind(b, KIND_OF_CODE[old_code], KIND_OF_CODE[code], d, p, x, y);
+  if (!LIGHT) move_double_point(b, old_value, new_value, p, x, y);
 }
 
 // Puts back what change_code overwrote. The kinds and the double-threat point follow the
-// codes and values (full changes keep them so), so they are moved back the same way.
+// codes and values (a full change keeps them so), so they move back the same way.
 template <bool LIGHT>
 inline void undo_change(Board& b, const SlotChange& r) {
   const int x = r.x, y = r.y, d = r.d, p = r.p;
-  DirShape& s = b.dir_shapes[x][y][d];
-  CellSummary& c = b.cell_summaries[x][y];
-  const int now_kind = KIND_OF_CODE[s.code[p]], old_kind = KIND_OF_CODE[r.code];
-  if (now_kind != old_kind) {
-    if (now_kind >= 0) clear_kind_bit(b, now_kind, d, p, x, y);
-    if (old_kind >= 0) set_kind_bit(b, old_kind, d, p, x, y);
-  }
-  if (!LIGHT) {
-    const bool is_double = c.value_sum[p] >= DOUBLE_THREAT_VALUE, was_double = r.value_sum >= DOUBLE_THREAT_VALUE;
-    if (is_double && !was_double)
-      clear_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
-    else if (was_double && !is_double)
-      set_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
-  }
-  s.code[p] = r.code;
-  s.room[p] = r.room;
-  c.value_sum[p] = r.value_sum;
-  c.combo[p] = r.combo;
-  c.room_sum[p] = r.room_sum;
-  c.weighted[p] = r.weighted;
+  ShapeSlot& s = b.dir_shapes[x][y][d];
+  CellSummary& c = b.cell_summaries[x][y][p];
+  move_kind(b, KIND_OF_CODE[slot_code(s, p)], KIND_OF_CODE[slot_code(r.slot, p)], d, p, x, y);
+  if (!LIGHT) move_double_point(b, c.value_sum, r.summary.value_sum, p, x, y);
+  s = r.slot;
+  c = r.summary;
 }
-
-// Sets a corrected code, lowering value_sum by the shape values' difference.
-template <bool LIGHT, bool LOG>
-void correct_code(Board& b, int x, int y, int d, int p, int code, int value_drop) {
-  change_code<LIGHT, LOG>(b, d, x, y, p, code, b.dir_shapes[x][y][d].room[p], -value_drop);
-}
-
-// Player 1's fives and open fours are judged under rules 1 and 2 (and any other non-zero
-// rule), player 2's only under the standard rule.
-inline bool judged(int rule, int p) { return p == 0 ? rule != RULE_FREESTYLE : rule == RULE_STANDARD; }
-
-inline bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
-// and an open four may have an end that would make six. Whether it corrected the code.
+// and an open four may have an end that would make six: the code is corrected, keeping
+// the room. Whether it corrected the code.
 template <bool LIGHT, bool LOG>
 bool check_five_rule(Board& b, int x, int y, int d, int player) {
   const int p = player - 1;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
-  if (b.dir_shapes[x][y][d].code[p] == SHAPE_FIVE) {
+  const ShapeSlot s = b.dir_shapes[x][y][d];
+  if (slot_code(s, p) == SHAPE_FIVE) {
     const bool overline =
         (!holds_stone(b, x - dx, y - dy, player) && holds_stone(b, x + 5 * dx, y + 5 * dy, player)) ||
         (!holds_stone(b, x + dx, y + dy, player) && holds_stone(b, x - 5 * dx, y - 5 * dy, player));
     if (!overline) return false;
-    correct_code<LIGHT, LOG>(b, x, y, d, p, SHAPE_OVERLINE, shape_value[SHAPE_FIVE]);
+    change_code<LIGHT, LOG>(b, d, x, y, p, SHAPE_OVERLINE, slot_room(s, p));
     return true;
   }
   if (is_true_open_four(b, x, y, d, player)) return false;
-  correct_code<LIGHT, LOG>(b, x, y, d, p, SHAPE_FOUR, shape_value[SHAPE_OPEN_FOUR] - shape_value[SHAPE_FOUR]);
+  change_code<LIGHT, LOG>(b, d, x, y, p, SHAPE_FOUR, slot_room(s, p));
   return true;
 }
 
-// Re-reads cell (x, y)'s window e along direction d; s is its DirShape for d.
-template <bool LIGHT, bool LOG>
-inline void refresh_cell(Board& b, int d, int x, int y, uint16_t e, DirShape& s) {
-  const int code0 = packed_code(e, 0), code1 = packed_code(e, 1);
-  // Most visits change nothing: both codes as before, and no five or open four that the
-  // rule would have to look at again.
-  if (code0 == s.code[0] && code1 == s.code[1]) {
-    if (b.rule == RULE_FREESTYLE) return;
-    const bool check_first = judged_code(s.code[0]);
-    const bool check_second = b.rule == RULE_STANDARD && judged_code(s.code[1]);
-    if (check_first) check_five_rule<LIGHT, LOG>(b, x, y, d, 1);
-    if (check_second) check_five_rule<LIGHT, LOG>(b, x, y, d, 2);
-    return;
-  }
+// Re-reads cell (x, y)'s window e along direction d: a player whose code differs takes
+// the window's code and room, and the rule judges the codes it judges. Most visits find
+// both codes as before and nothing to judge.
+template <bool LIGHT, bool LOG, int JUDGED>
+inline void refresh_cell(Board& b, int d, int x, int y, ShapeSlot e) {
+  const ShapeSlot s = b.dir_shapes[x][y][d];
+  if (((s ^ e) & 0xFF) == 0 && judged_in<JUDGED>(s) == 0) return;
   for (int p = 0; p < 2; ++p) {
-    const int code = packed_code(e, p);
-    if (code != s.code[p])
-      change_code<LIGHT, LOG>(b, d, x, y, p, code, packed_room(e, p), shape_value[code] - shape_value[s.code[p]]);
-    if (judged(b.rule, p) && judged_code(s.code[p])) check_five_rule<LIGHT, LOG>(b, x, y, d, p + 1);
+    const int code = slot_code(e, p);
+    if (code != slot_code(b.dir_shapes[x][y][d], p)) change_code<LIGHT, LOG>(b, d, x, y, p, code, slot_room(e, p));
+    if ((JUDGED >> p & 1) && judged_code(slot_code(b.dir_shapes[x][y][d], p)))
+      check_five_rule<LIGHT, LOG>(b, x, y, d, p + 1);
   }
 }
 
-// After a placement's visit to a slot (was: the slot before it, s: after it), what the
-// take-back's visit will find: the window without the stone, `back`. Where that would
-// give the slot other values than `was`, or have the rule judge it, a fixup records it.
-inline void foresee_take_back(Board& b, int d, int x, int y, uint16_t back, const DirShape& was, const DirShape& s) {
-  SlotFixup f;
-  int set = 0, judge = 0;
-  for (int p = 0; p < 2; ++p) {
-    const int code = packed_code(back, p);
-    const bool refreshed = code != s.code[p];
-    f.code[p] = refreshed ? static_cast<int16_t>(code) : s.code[p];
-    f.room[p] = refreshed ? static_cast<int16_t>(packed_room(back, p)) : s.room[p];
-    if (f.code[p] != was.code[p] || f.room[p] != was.room[p]) set |= 1 << p;
-    if (judged(b.rule, p) && judged_code(f.code[p])) judge |= 1 << p;
-  }
+// After a placement's visit to a slot (was: the slot before it, now: after it), what the
+// take-back's visit will find: the window without the stone, `back`. A player whose
+// code differs then takes back's code and room, the others keep theirs. Where that
+// leaves the slot other than `was`, or gives the rule something to judge, a fixup
+// records it.
+template <int JUDGED>
+inline void foresee_take_back(Board& b, int d, int x, int y, ShapeSlot back, ShapeSlot was, ShapeSlot now) {
+  const int differs = (back ^ now) & 0xFF;
+  const int taken = ((differs & 0x0F) != 0 ? slot_bits(0) : 0) | ((differs & 0xF0) != 0 ? slot_bits(1) : 0);
+  const ShapeSlot after = static_cast<ShapeSlot>((now & ~taken) | (back & taken));
+  const int changed = after ^ was;
+  const int set = ((changed & slot_bits(0)) != 0 ? 1 : 0) | ((changed & slot_bits(1)) != 0 ? 2 : 0);
+  const int judge = judged_in<JUDGED>(after);
   if ((set | judge) == 0) return;
+  UndoJournal& j = b.journal;
+  SlotFixup& f = j.fixups[j.fixup_count++];
+  f.slot = after;
   f.x = static_cast<uint8_t>(x);
   f.y = static_cast<uint8_t>(y);
   f.d = static_cast<uint8_t>(d);
   f.set = static_cast<uint8_t>(set) & 3;
   f.judge = static_cast<uint8_t>(judge) & 3;
-  UndoJournal& j = b.journal;
-  j.fixups[j.fixup_count++] = f;
 }
 
 // A fixup at the take-back, on the records as they were before the placement. Whether
@@ -213,8 +208,7 @@ inline bool apply_fixup(Board& b, const SlotFixup& f) {
   bool changed = false;
   for (int p = 0; p < 2; ++p) {
     if (f.set >> p & 1) {
-      const int now = b.dir_shapes[x][y][d].code[p];
-      change_code<LIGHT, false>(b, d, x, y, p, f.code[p], f.room[p], shape_value[f.code[p]] - shape_value[now]);
+      change_code<LIGHT, false>(b, d, x, y, p, slot_code(f.slot, p), slot_room(f.slot, p));
       changed = true;
     }
     if (f.judge >> p & 1) changed |= check_five_rule<LIGHT, false>(b, x, y, d, p + 1);
@@ -230,8 +224,8 @@ inline int max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ?
 // line word are consecutive, so the window slides by one cell per step. PLACING: the
 // visit of a journaled placement, which logs its changes and foresees its take-back
 // from the line word without the stone.
-template <bool LIGHT, bool PLACING>
-void update_line_impl(Board& b, int d, int x, int y) {
+template <bool LIGHT, bool PLACING, int JUDGED>
+void update_line(Board& b, int d, int x, int y) {
   const int r = b.pattern_radius;
   const int h = b.height, w = b.width;
   int lo, hi;
@@ -261,40 +255,66 @@ void update_line_impl(Board& b, int d, int x, int y) {
   uint64_t window_back = (line & ~(uint64_t{3} << (2 * position + 8))) >> (2 * (position + lo));
   int cx = x + lo * dx, cy = y + lo * dy;
   for (int i = lo; i <= hi; ++i, cx += dx, cy += dy, window >>= 2, window_back >>= 2) {
-    DirShape& s = b.dir_shapes[cx][cy][d];
-    const uint16_t e = packed_patterns[window & 0x3FFFF];
-    if (PLACING) {
-      const DirShape was = s;
-      refresh_cell<LIGHT, true>(b, d, cx, cy, e, s);
-      foresee_take_back(b, d, cx, cy, packed_patterns[window_back & 0x3FFFF], was, s);
-    } else {
-      refresh_cell<LIGHT, false>(b, d, cx, cy, e, s);
+    const ShapeSlot e = packed_patterns[window & 0x3FFFF];
+    if (!PLACING) {
+      refresh_cell<LIGHT, false, JUDGED>(b, d, cx, cy, e);
+      continue;
     }
+    const ShapeSlot was = b.dir_shapes[cx][cy][d];
+    const ShapeSlot back = packed_patterns[window_back & 0x3FFFF];
+    // The usual visit: the codes stay, the take-back will find them again, and nothing
+    // for the rule to judge.
+    if ((((was ^ e) | (was ^ back)) & 0xFF) == 0 && judged_in<JUDGED>(was) == 0) continue;
+    refresh_cell<LIGHT, true, JUDGED>(b, d, cx, cy, e);
+    foresee_take_back<JUDGED>(b, d, cx, cy, back, was, b.dir_shapes[cx][cy][d]);
   }
 }
 
-// A board-wide look at the double-threat points after light stones whose take-backs
-// changed values: one whose value crossed DOUBLE_THREAT_VALUE for good now disagrees.
+template <bool LIGHT, bool PLACING, int JUDGED>
+void update_lines(Board& b, int x, int y) {
+  for (int d = 0; d < 4; ++d) update_line<LIGHT, PLACING, JUDGED>(b, d, x, y);
+}
+
+template <bool LIGHT, bool PLACING>
+void update_lines(Board& b, int x, int y) {
+  switch (judged_players(b.rule)) {
+    case JUDGE_NONE: update_lines<LIGHT, PLACING, JUDGE_NONE>(b, x, y); break;
+    case JUDGE_FIRST: update_lines<LIGHT, PLACING, JUDGE_FIRST>(b, x, y); break;
+    default: update_lines<LIGHT, PLACING, JUDGE_BOTH>(b, x, y); break;
+  }
+}
+
+// Whether the double-threat bits of the cells light take-backs changed (of every cell,
+// when there were more than the list holds) still agree with their values.
 void check_double_points(Board& b) {
   UndoJournal& j = b.journal;
-  for (int x = 0; x < b.size && j.double_points_exact; ++x)
-    for (int y = 0; y < b.size; ++y)
-      for (int p = 0; p < 2; ++p) {
-        const bool bit = b.threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] >> y & 1;
-        if (bit != (b.cell_summaries[x][y].value_sum[p] >= DOUBLE_THREAT_VALUE)) j.double_points_exact = false;
-      }
+  const auto agrees = [&b](int x, int y) {
+    for (int p = 0; p < 2; ++p) {
+      const bool bit = b.threat_sets.row_mask[DOUBLE_THREAT_POINTS][p][x] >> y & 1;
+      if (bit != (b.cell_summaries[x][y][p].value_sum >= DOUBLE_THREAT_VALUE)) return false;
+    }
+    return true;
+  };
+  bool all_agree = true;
+  if (j.light_cell_count <= LIGHT_CELLS) {
+    for (int i = 0; i < j.light_cell_count; ++i) all_agree &= agrees(j.light_cells[i] / MAX_SIDE, j.light_cells[i] % MAX_SIDE);
+  } else {
+    for (int x = 0; x < b.size; ++x)
+      for (int y = 0; y < b.size; ++y) all_agree &= agrees(x, y);
+  }
+  if (!all_agree) j.double_points_exact = false;
+  j.light_cell_count = 0;
 }
 
 template <bool LIGHT>
 void place_bookkeeping_impl(Board& b, int x, int y, int who) {
   UndoJournal& j = b.journal;
-  if (LIGHT) {
-    if (j.light_depth++ == 0) j.light_changed = false;
-  } else if (j.light_depth > 0) {
+  if (LIGHT)
+    ++j.light_depth;
+  else if (j.light_depth > 0)
     j.double_points_exact = false;  // values under light stones that the bits do not follow
-  }
   if (!j.enabled) {
-    for (int d = 0; d < 4; ++d) update_line_impl<LIGHT, false>(b, d, x, y);
+    update_lines<LIGHT, false>(b, x, y);
     return;
   }
   if (j.entry_count == JOURNAL_ENTRIES || j.change_count > JOURNAL_CHANGES - PLACEMENT_CHANGES ||
@@ -312,7 +332,7 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who) {
   e.room_total[1] = b.room_total[1];
   e.first_change = j.change_count;
   e.first_fixup = j.fixup_count;
-  for (int d = 0; d < 4; ++d) update_line_impl<LIGHT, true>(b, d, x, y);
+  update_lines<LIGHT, true>(b, x, y);
 }
 
 // The records put back as the entry saved them, then its fixups. Whether the fixups
@@ -348,13 +368,9 @@ void remove_bookkeeping_impl(Board& b, int x, int y, int who) {
       j.entry_count = j.change_count = j.fixup_count = 0;  // a stone lifted out of order
     }
   }
-  if (!restored)
-    for (int d = 0; d < 4; ++d) update_line_impl<LIGHT, false>(b, d, x, y);
+  if (!restored) update_lines<LIGHT, false>(b, x, y);
   if (changed) ++j.epoch;
-  if (LIGHT) {
-    j.light_changed |= changed;
-    if (j.light_depth > 0 && --j.light_depth == 0 && j.light_changed && j.double_points_exact) check_double_points(b);
-  }
+  if (LIGHT && j.light_depth > 0 && --j.light_depth == 0 && j.light_cell_count > 0) check_double_points(b);
 }
 
 // Cells on the n by n square from (x, y) stepping (dx, dy), up to four.
@@ -402,34 +418,32 @@ void init_empty_bookkeeping(Board& b) {
   UndoJournal& j = b.journal;
   j.entry_count = j.change_count = j.fixup_count = 0;
   j.light_depth = 0;
-  j.light_changed = false;
+  j.light_cell_count = 0;
   j.double_points_exact = true;
   for (int x = 0; x < n; ++x)
     for (int y = 0; y < n; ++y) {
       const bool x_inner = x != 0 && x != n - 1;
       const bool y_inner = y != 0 && y != n - 1;
-      int16_t code[4] = {y_inner, x_inner, x_inner && y_inner, x_inner && y_inner};
-      int16_t room[4] = {
-          static_cast<int16_t>(start_room_straight(y, n)),
-          static_cast<int16_t>(start_room_straight(x, n)),
-          static_cast<int16_t>(room_along(x, y, 1, -1, n) + room_along(x, y, -1, 1, n)),
-          static_cast<int16_t>(room_along(x, y, -1, -1, n) + room_along(x, y, 1, 1, n)),
+      int code[4] = {y_inner, x_inner, x_inner && y_inner, x_inner && y_inner};
+      const int room[4] = {
+          start_room_straight(y, n),
+          start_room_straight(x, n),
+          room_along(x, y, 1, -1, n) + room_along(x, y, -1, 1, n),
+          room_along(x, y, -1, -1, n) + room_along(x, y, 1, 1, n),
       };
       for (int d = 2; d < 4; ++d)
         if (room[d] < 5) code[d] = 0;
-      CellSummary& c = b.cell_summaries[x][y];
+      for (int d = 0; d < 4; ++d)
+        b.dir_shapes[x][y][d] = static_cast<ShapeSlot>(code[d] | code[d] << 4 | room[d] << 8 | room[d] << 12);
       const int16_t value = static_cast<int16_t>(code[0] + code[1] + code[2] + code[3]);
       const int16_t rooms = static_cast<int16_t>(room[0] + room[1] + room[2] + room[3]);
       for (int p = 0; p < 2; ++p) {
-        for (int d = 0; d < 4; ++d) {
-          b.dir_shapes[x][y][d].code[p] = code[d];
-          b.dir_shapes[x][y][d].room[p] = room[d];
-        }
-        c.value_sum[p] = value;
-        c.room_sum[p] = rooms;
-        c.combo[p] = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
-        c.weighted[p] = static_cast<int16_t>(static_cast<int32_t>(c.combo[p]) * rooms / 32);
-        b.eval_total[p] += c.weighted[p];
+        CellSummary& c = b.cell_summaries[x][y][p];
+        c.value_sum = value;
+        c.room_sum = rooms;
+        c.combo = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
+        c.weighted = static_cast<int16_t>(static_cast<int32_t>(c.combo) * rooms / 32);
+        b.eval_total[p] += c.weighted;
       }
     }
 }

@@ -22,16 +22,23 @@ enum ThreatKind : int {
 
 constexpr int DOUBLE_THREAT_VALUE = 316;  // value_sum that makes a double-threat point
 
-struct DirShape {
-  int16_t code[2];  // shape code of a stone here along this direction, per player
-  int16_t room[2];  // room along this direction as last taken from the pattern table
-};
+// One direction of a cell: the shape a stone there would make along it for both
+// players, packed as the pattern table's entries are (packed_patterns): bits 0-3 player
+// 1's code, 4-7 player 2's, 8-11 and 12-15 their rooms. The room is the one last taken
+// from the pattern table, which happens only when the player's code changes.
+using ShapeSlot = uint16_t;
 
+inline int slot_code(ShapeSlot s, int p) { return s >> (4 * p) & 15; }
+inline int slot_room(ShapeSlot s, int p) { return s >> (8 + 4 * p) & 15; }
+// The bits of player index p's code and room.
+inline int slot_bits(int p) { return 0x0F0F << (4 * p); }
+
+// One player's summary of a cell.
 struct CellSummary {
-  int16_t value_sum[2];  // sum of the four directions' shape values
-  int16_t combo[2];      // value_sum plus the combination correction
-  int16_t room_sum[2];   // sum of the four rooms
-  int16_t weighted[2];   // room_sum * combo / 32
+  int16_t value_sum;  // sum of the four directions' shape values
+  int16_t combo;      // value_sum plus the combination correction
+  int16_t room_sum;   // sum of the four rooms
+  int16_t weighted;   // room_sum * combo / 32
 };
 
 struct ThreatSets {

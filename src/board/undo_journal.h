@@ -15,25 +15,26 @@
 
 #include <cstdint>
 
+#include "board/bookkeeping.h"
+
 namespace zerin {
 
-// A record change_code is about to overwrite: one slot's code and room for one player,
-// and that player's summary of the cell.
+// A record change_code is about to overwrite: one slot of a cell, and one player's
+// summary of the cell.
 struct SlotChange {
+  CellSummary summary;
+  ShapeSlot slot;
   uint8_t x, y, d, p;
-  int16_t code, room;
-  int16_t value_sum, combo, room_sum, weighted;
 };
 
-// A slot that the take-back of its placement does not simply put back: where `set` has
-// player index p's bit the take-back gives the slot code[p] and room[p]; where `judge`
-// has it, the rule judges the slot's five or open four again.
+// A slot that the take-back of its placement does not simply put back: for player index
+// p with bit p of `set` the take-back gives the slot p's code and room from `slot`; with
+// bit p of `judge` the rule judges p's five or open four there again.
 struct SlotFixup {
+  ShapeSlot slot;
   uint8_t x, y, d;
   uint8_t set : 2;
   uint8_t judge : 2;
-  int16_t code[2];
-  int16_t room[2];
 };
 
 struct JournalEntry {
@@ -54,6 +55,7 @@ constexpr int JOURNAL_FIXUPS = 1536;
 // correction by the rule each.
 constexpr int PLACEMENT_CHANGES = 4 * 11 * 2 * 2;
 constexpr int PLACEMENT_FIXUPS = 4 * 11;
+constexpr int LIGHT_CELLS = 256;
 
 struct UndoJournal {
   bool enabled = true;  // off: every take-back works its lines out again
@@ -61,10 +63,12 @@ struct UndoJournal {
   int change_count = 0;
   int fixup_count = 0;
   uint64_t epoch = 0;
-  // Light stones down; whether a take-back among them changed anything beyond its
-  // records (their double-threat points then need looking at once they are all up).
+  // Light stones down, and the cells whose values their take-backs changed beyond the
+  // records (their double-threat points need a look once the light stones are all up;
+  // more cells than the list holds: every cell).
   int light_depth = 0;
-  bool light_changed = false;
+  int light_cell_count = 0;
+  uint16_t light_cells[LIGHT_CELLS];
   // Whether every cell's double-threat bit agrees with its value_sum. Light placements
   // leave the bits alone, so a light take-back that does not restore every value can
   // leave a bit that disagrees, and a full take-back then cannot simply put the bits

@@ -160,22 +160,22 @@ inline std::string sums_and_sets_fault(const Board& b, bool with_double_threats)
     int32_t row_mask[5][MAX_SIDE] = {};
     for (int x = 0; x < MAX_SIDE; ++x)
       for (int y = 0; y < MAX_SIDE; ++y) {
-        const DirShape* s = b.dir_shapes[x][y];
-        const CellSummary& c = b.cell_summaries[x][y];
+        int code[4];
+        for (int d = 0; d < 4; ++d) code[d] = slot_code(b.dir_shapes[x][y][d], p);
+        const CellSummary& c = b.cell_summaries[x][y][p];
         int value = 0, room = 0, dir_mask[4] = {};
         for (int d = 0; d < 4; ++d) {
-          value += shape_value[s[d].code[p]];
-          room += s[d].room[p];
-          if (KIND_OF[s[d].code[p]] >= 0) dir_mask[KIND_OF[s[d].code[p]]] |= 1 << d;
+          value += shape_value[code[d]];
+          room += slot_room(b.dir_shapes[x][y][d], p);
+          if (KIND_OF[code[d]] >= 0) dir_mask[KIND_OF[code[d]]] |= 1 << d;
         }
-        if (c.value_sum[p] != value) return mismatch(player + "value sum at " + at(x, y), c.value_sum[p], value);
-        if (c.room_sum[p] != room) return mismatch(player + "room sum at " + at(x, y), c.room_sum[p], room);
-        const int16_t combo =
-            static_cast<int16_t>(value + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
-        if (c.combo[p] != combo) return mismatch(player + "combination value at " + at(x, y), c.combo[p], combo);
+        if (c.value_sum != value) return mismatch(player + "value sum at " + at(x, y), c.value_sum, value);
+        if (c.room_sum != room) return mismatch(player + "room sum at " + at(x, y), c.room_sum, room);
+        const int16_t combo = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
+        if (c.combo != combo) return mismatch(player + "combination value at " + at(x, y), c.combo, combo);
         const int16_t weighted = static_cast<int16_t>(room * combo / 32);
-        if (c.weighted[p] != weighted) return mismatch(player + "weighted value at " + at(x, y), c.weighted[p], weighted);
-        eval += c.weighted[p];
+        if (c.weighted != weighted) return mismatch(player + "weighted value at " + at(x, y), c.weighted, weighted);
+        eval += c.weighted;
         if (room >= 25 && value >= 6) rooms += room;
         for (int k = 0; k < 4; ++k) {
           if (threat_sets.dir_mask[k][p][x][y] != dir_mask[k])
@@ -282,13 +282,13 @@ class CodeModel {
           if (window_from_word(b, d, x, y) != w)
             return mismatch("window of " + where(), window_from_word(b, d, x, y), w);
           for (int player = 1; player <= 2; ++player) {
-            const DirShape& s = b.dir_shapes[x][y][d];
-            const int stored = s.code[player - 1];
+            const ShapeSlot s = b.dir_shapes[x][y][d];
+            const int stored = slot_code(s, player - 1);
             if (!reached_[d][x][y]) {
               if (stored != start_code_with_room(d, x, y, n))
                 return mismatch("start code of " + where(), stored, start_code_with_room(d, x, y, n));
-              if (s.room[player - 1] != start_room(d, x, y, n))
-                return mismatch("start room of " + where(), s.room[player - 1], start_room(d, x, y, n));
+              if (slot_room(s, player - 1) != start_room(d, x, y, n))
+                return mismatch("start room of " + where(), slot_room(s, player - 1), start_room(d, x, y, n));
               continue;
             }
             const int table = pattern_table[w].code[player - 1];
@@ -322,7 +322,7 @@ inline std::string bookkeeping_difference(const Board& a, const Board& b) {
   for (int x = 0; x < MAX_SIDE; ++x)
     for (int y = 0; y < MAX_SIDE; ++y) {
       for (int d = 0; d < 4; ++d)
-        if (std::memcmp(&a.dir_shapes[x][y][d], &b.dir_shapes[x][y][d], sizeof a.dir_shapes[x][y][d]) != 0)
+        if (a.dir_shapes[x][y][d] != b.dir_shapes[x][y][d])
           return "shape of " + at(x, y) + " d" + std::to_string(d);
       if (std::memcmp(&a.cell_summaries[x][y], &b.cell_summaries[x][y], sizeof a.cell_summaries[x][y]) != 0)
         return "summary of " + at(x, y);

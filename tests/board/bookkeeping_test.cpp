@@ -16,8 +16,8 @@ namespace {
 
 class BookkeepingTest : public EngineTest {
  protected:
-  static int code(int x, int y, int d, int player) { return position.dir_shapes[x][y][d].code[player - 1]; }
-  static int value_sum(int x, int y, int player) { return position.cell_summaries[x][y].value_sum[player - 1]; }
+  static int code(int x, int y, int d, int player) { return slot_code(position.dir_shapes[x][y][d], player - 1); }
+  static int value_sum(int x, int y, int player) { return position.cell_summaries[x][y][player - 1].value_sum; }
   static bool in_kind(int kind, int player, int x, int y) {
     const bool in = position.threat_sets.row_mask[kind][player - 1][x] >> y & 1;
     if (in) {
@@ -39,9 +39,9 @@ void expect_start_state(int n) {
     for (int y = 0; y < n; ++y)
       for (int d = 0; d < 4; ++d)
         for (int p = 0; p < 2; ++p) {
-          const DirShape& s = position.dir_shapes[x][y][d];
-          ASSERT_EQ(s.code[p], start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
-          ASSERT_EQ(s.room[p], start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          const ShapeSlot s = position.dir_shapes[x][y][d];
+          ASSERT_EQ(slot_code(s, p), start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          ASSERT_EQ(slot_room(s, p), start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
         }
   expect_sums_and_sets(true);
   EXPECT_EQ(position.room_total[0] | position.room_total[1], 0);
@@ -57,15 +57,15 @@ TEST_F(BookkeepingTest, EmptyBoardStartState) {
     expect_start_state(n);
   }
   // On 6 x 6 the straight rooms follow the written rule even where it is lopsided.
-  EXPECT_EQ(position.dir_shapes[0][2][0].room[0], 6);
-  EXPECT_EQ(position.dir_shapes[0][3][0].room[0], 7);
-  EXPECT_EQ(position.dir_shapes[0][4][0].room[0], 5);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][2][0], 0), 6);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][3][0], 0), 7);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][4][0], 0), 5);
   // The diagonals count only the cells on the square: (1, 1) sees (0, 0) and
   // (2, 2)..(5, 5); (1, 4) sees only (0, 3) and (2, 5), too little room for a code.
-  EXPECT_EQ(position.dir_shapes[1][1][3].room[0], 5);
-  EXPECT_EQ(position.dir_shapes[1][1][3].code[0], 1);
-  EXPECT_EQ(position.dir_shapes[1][4][3].room[0], 2);
-  EXPECT_EQ(position.dir_shapes[1][4][3].code[0], 0);
+  EXPECT_EQ(slot_room(position.dir_shapes[1][1][3], 0), 5);
+  EXPECT_EQ(slot_code(position.dir_shapes[1][1][3], 0), 1);
+  EXPECT_EQ(slot_room(position.dir_shapes[1][4][3], 0), 2);
+  EXPECT_EQ(slot_code(position.dir_shapes[1][4][3], 0), 0);
 }
 
 TEST_F(BookkeepingTest, EmptyBoardTotalsEqualForBothPlayers) {
@@ -82,7 +82,7 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   new_board(0, 20, 15);
   for (int d = 0; d < 4; ++d) {
     EXPECT_EQ(code(7, 10, d, 1), 1) << d;
-    EXPECT_EQ(position.dir_shapes[7][10][d].room[1], 8) << d;
+    EXPECT_EQ(slot_room(position.dir_shapes[7][10][d], 1), 8) << d;
   }
   // (13, 5): its row is whole; along x and both diagonals a blocked cell stands two
   // steps on, and was blocked first, leaving 4 + 1 cells of room.
@@ -90,11 +90,11 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   for (int d = 0; d < 4; ++d)
     for (int p = 1; p <= 2; ++p) {
       EXPECT_EQ(code(13, 5, d, p), codes[d]) << d;
-      EXPECT_EQ(position.dir_shapes[13][5][d].room[p - 1], rooms[d]) << d;
+      EXPECT_EQ(slot_room(position.dir_shapes[13][5][d], p - 1), rooms[d]) << d;
     }
   // (10, 5) is five steps from the padding: out of reach under rule 0.
   EXPECT_EQ(code(10, 5, 1, 1), 1);
-  EXPECT_EQ(position.dir_shapes[10][5][1].room[0], 8);
+  EXPECT_EQ(slot_room(position.dir_shapes[10][5][1], 0), 8);
   expect_sums_and_sets(true);
   EXPECT_EQ(position.eval_total[0], position.eval_total[1]);
 
@@ -102,11 +102,11 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   // start code along the line that leaves the board, and only the line that runs
   // through the padding itself sees it blocked.
   EXPECT_EQ(code(17, 5, 1, 1), 1);
-  EXPECT_EQ(position.dir_shapes[17][5][1].room[0], 6);  // 20 - 17 + 3
+  EXPECT_EQ(slot_room(position.dir_shapes[17][5][1], 0), 6);  // 20 - 17 + 3
   EXPECT_EQ(code(17, 5, 0, 1), 0);
   new_board(0, 15, 20);
   EXPECT_EQ(code(5, 17, 0, 2), 1);
-  EXPECT_EQ(position.dir_shapes[5][17][0].room[1], 6);
+  EXPECT_EQ(slot_room(position.dir_shapes[5][17][0], 1), 6);
   EXPECT_EQ(code(5, 17, 1, 2), 0);
 }
 
@@ -139,12 +139,12 @@ TEST_F(BookkeepingTest, RoomFollowsTheCodeNotTheWindow) {
   new_board(0, 15, 15);
   place_stone(position, 7, 7, 1);
   EXPECT_EQ(code(7, 9, 0, 2), 0);
-  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
-  const int16_t room_sum = position.cell_summaries[7][9].room_sum[1];
+  EXPECT_EQ(slot_room(position.dir_shapes[7][9][0], 1), 5);
+  const int16_t room_sum = position.cell_summaries[7][9][1].room_sum;
   place_stone(position, 7, 11, 1);
   EXPECT_EQ(pattern_table[window_from_word(position, 0, 7, 9)].room[1], 2);
-  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
-  EXPECT_EQ(position.cell_summaries[7][9].room_sum[1], room_sum);
+  EXPECT_EQ(slot_room(position.dir_shapes[7][9][0], 1), 5);
+  EXPECT_EQ(position.cell_summaries[7][9][1].room_sum, room_sum);
 }
 
 TEST_F(BookkeepingTest, ThreeInARowMakesOpenFourPoints) {
