@@ -1,5 +1,6 @@
 #include "board/bookkeeping.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "board/board.h"
@@ -15,33 +16,28 @@ constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, T
                                      FOUR_POINTS, FOUR_POINTS, OPEN_FOUR_POINTS, FIVE_POINTS,
                                      -1, -1, -1};
 
-// Whose fives and open fours the rule judges beyond the window (check_five_rule): the
-// first player's under every rule but free-style, the second player's under the
-// standard rule only. The line updates are compiled once for each of these.
-enum Judged : int { JUDGE_NONE = 0, JUDGE_FIRST = 1, JUDGE_BOTH = 3 };
-
-inline int judged_players(int rule) {
-  return rule == RULE_FREESTYLE ? JUDGE_NONE : rule == RULE_STANDARD ? JUDGE_BOTH : JUDGE_FIRST;
-}
+// Whose fives and open fours the rule judges beyond the window (check_five_rule), a bit
+// per player index: the first player's under every rule but free-style, the second
+// player's under the standard rule only.
+inline int judged_players(int rule) { return rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 3 : 1; }
 
 inline bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
 
 // The players (bit per index) whose codes in slot s the rule judges.
-template <int JUDGED>
-inline int judged_in(ShapeSlot s) {
-  return ((JUDGED & 1) && judged_code(slot_code(s, 0)) ? 1 : 0) | ((JUDGED & 2) && judged_code(slot_code(s, 1)) ? 2 : 0);
+inline int judged_in(ShapeSlot s, int judged) {
+  return ((judged & 1) && judged_code(slot_code(s, 0)) ? 1 : 0) | ((judged & 2) && judged_code(slot_code(s, 1)) ? 2 : 0);
 }
 
-inline bool room_counts(const CellSummary& c) { return c.room_sum >= 25 && c.value_sum >= 6; }
+// A cell's term of room_total: its room_sum where it has room and some value.
+inline int room_term(int room_sum, int value_sum) { return room_sum >= 25 && value_sum >= 6 ? room_sum : 0; }
 
-// The combination correction of the cell's four codes for player index p.
-inline int16_t combo_correction(const ShapeSlot* slots, int p) {
-  uint64_t q;
-  std::memcpy(&q, slots, sizeof q);
-  q = q >> (4 * p) & 0x000F000F000F000Full;  // direction d's code in bits 16d..16d+3
-  const int index = static_cast<int>((q << 12 | q >> 8 | q >> 28 | q >> 48) & 0xFFFF);  // d = 0 highest
-  return (&combo_table[p][0][0][0][0])[index];
-}
+// Where direction d's code sits in CellSummary::codes.
+inline int codes_shift(int d) { return 12 - 4 * d; }
+
+inline int16_t combination(int p, int codes) { return (&combo_table[p][0][0][0][0])[codes]; }
+
+inline ShapeSlot* cell_slots(Board& b, int cell) { return &b.dir_shapes[0][0][0] + 4 * cell; }
+inline CellSummary& summary_of(Board& b, int cell, int p) { return (&b.cell_summaries[0][0][0])[2 * cell + p]; }
 
 // The cell's bit in the row mask of a kind, and the row's bit in its set of rows.
 inline void clear_cell_bit(Board& b, int kind, int p, int x, int y) {
@@ -56,123 +52,137 @@ inline void set_cell_bit(Board& b, int kind, int p, int x, int y) {
 }
 
 // A direction's bit of a kind: the cell leaves the kind when its last direction does.
-inline void clear_kind_bit(Board& b, int kind, int d, int p, int x, int y) {
+inline void clear_kind_bit(Board& b, int kind, int d, int p, int cell) {
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
   int32_t& dm = b.threat_sets.dir_mask[kind][p][x][y];
   dm &= ~(1 << d);
   if (dm == 0) clear_cell_bit(b, kind, p, x, y);
 }
 
-inline void set_kind_bit(Board& b, int kind, int d, int p, int x, int y) {
+inline void set_kind_bit(Board& b, int kind, int d, int p, int cell) {
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
   b.threat_sets.dir_mask[kind][p][x][y] |= 1 << d;
   set_cell_bit(b, kind, p, x, y);
 }
 
 // A code moving from kind `from` to kind `to` along direction d.
-inline void move_kind(Board& b, int from, int to, int d, int p, int x, int y) {
+inline void move_kind(Board& b, int from, int to, int d, int p, int cell) {
   if (from == to) return;
-  if (from >= 0) clear_kind_bit(b, from, d, p, x, y);
-  if (to >= 0) set_kind_bit(b, to, d, p, x, y);
+  if (from >= 0) clear_kind_bit(b, from, d, p, cell);
+  if (to >= 0) set_kind_bit(b, to, d, p, cell);
 }
 
 // A value moving from `from` to `to`: the double-threat point follows when it crosses
 // DOUBLE_THREAT_VALUE.
-inline void move_double_point(Board& b, int from, int to, int p, int x, int y) {
+inline void move_double_point(Board& b, int from, int to, int p, int cell) {
   const bool was_double = from >= DOUBLE_THREAT_VALUE, is_double = to >= DOUBLE_THREAT_VALUE;
-  if (was_double && !is_double)
+  if (was_double == is_double) return;
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
+  if (was_double)
     clear_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
-  else if (is_double && !was_double)
+  else
     set_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
 }
 
 // A light take-back's change beyond the records: the cell's double-threat point needs a
 // look once the light stones are all up.
-inline void note_light_cell(Board& b, int x, int y) {
+inline void note_light_cell(Board& b, int cell) {
   UndoJournal& j = b.journal;
-  if (j.light_cell_count < LIGHT_CELLS) j.light_cells[j.light_cell_count] = static_cast<uint16_t>(x * MAX_SIDE + y);
+  if (j.light_cell_count < LIGHT_CELLS) j.light_cells[j.light_cell_count] = static_cast<uint16_t>(cell);
   ++j.light_cell_count;
 }
 
-// Gives cell (x, y) the code and room `code`, `room` along direction d for player index
-// p, and keeps the summary, totals and threat sets in step: the cell's old terms come
-// out and its new terms go in. Terms that are the same before and after (the same
-// threat kind, the same side of the double-threat value) are left where they are, since
-// taking them out and putting them back changes nothing. The light version leaves the
-// double-threat points alone. LOG: a journaled placement's change, saved first.
-template <bool LIGHT, bool LOG>
-inline __attribute__((always_inline)) void change_code(Board& b, int d, int x, int y, int p, int code, int room) {
-  ShapeSlot* slots = b.dir_shapes[x][y];
-  CellSummary& c = b.cell_summaries[x][y][p];
-  const ShapeSlot old = slots[d];
+// Gives player index P's part of the slot of `cell` along direction d the code and room
+// in `bits` (P's bits of a slot), and keeps the summary, totals and threat sets in step:
+// the cell's old terms come out and its new terms go in. Terms that are the same before
+// and after (the same threat kind, the same side of the double-threat value) are left
+// where they are, since taking them out and putting them back changes nothing. A light
+// change leaves the double-threat points alone. LOG: a journaled placement's change,
+// saved first.
+template <bool LOG, int P>
+__attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned bits, bool light) {
+  ShapeSlot& slot = cell_slots(b, cell)[d];
+  CellSummary& c = summary_of(b, cell, P);
+  const unsigned old = slot;
+  const CellSummary before = c;
   if (LOG) {
     UndoJournal& j = b.journal;
-    j.changes[j.change_count++] = SlotChange{c, old, static_cast<uint8_t>(x), static_cast<uint8_t>(y),
-                                             static_cast<uint8_t>(d), static_cast<uint8_t>(p)};
-  } else if (LIGHT) {
-    note_light_cell(b, x, y);
+    j.changes[j.change_count++] = SlotChange{before, change_place(old, cell, d, P)};
+  } else if (light) {
+    note_light_cell(b, cell);
   }
-  const int old_code = slot_code(old, p);
-  slots[d] = static_cast<ShapeSlot>((old & ~slot_bits(p)) | code << (4 * p) | room << (8 + 4 * p));
-  const int16_t old_value = c.value_sum;
-  const int16_t new_value = static_cast<int16_t>(old_value + shape_value[code] - shape_value[old_code]);
-  const int16_t new_rooms = static_cast<int16_t>(c.room_sum + room - slot_room(old, p));
-  if (room_counts(c)) b.room_total[p] -= c.room_sum;
-  c.value_sum = new_value;
-  c.room_sum = new_rooms;
-  c.combo = static_cast<int16_t>(new_value + combo_correction(slots, p));
-  if (room_counts(c)) b.room_total[p] += new_rooms;
-  const int16_t weighted = static_cast<int16_t>(static_cast<int32_t>(new_rooms) * c.combo / 32);
-  b.eval_total[p] += weighted - c.weighted;
-  c.weighted = weighted;
-  move_kind(b, KIND_OF_CODE[old_code], KIND_OF_CODE[code], d, p, x, y);
-  if (!LIGHT) move_double_point(b, old_value, new_value, p, x, y);
+  constexpr unsigned MASK = 0x0F0Fu << (4 * P);
+  const unsigned now = (old & ~MASK) | (bits & MASK);
+  slot = static_cast<ShapeSlot>(now);
+  const int old_code = old >> (4 * P) & 15, code = now >> (4 * P) & 15;
+  const int value = static_cast<int16_t>(before.value_sum + shape_value[code] - shape_value[old_code]);
+  const int rooms = static_cast<int16_t>(before.room_sum + (now >> (8 + 4 * P) & 15) - (old >> (8 + 4 * P) & 15));
+  const unsigned codes = (before.codes & ~(15u << codes_shift(d))) | static_cast<unsigned>(code) << codes_shift(d);
+  const int combo = static_cast<int16_t>(value + combination(P, static_cast<int>(codes)));
+  const int weighted = static_cast<int16_t>(rooms * combo / 32);
+  c = CellSummary{static_cast<int16_t>(value), static_cast<uint16_t>(codes), static_cast<int16_t>(rooms),
+                  static_cast<int16_t>(weighted)};
+  b.room_total[P] += room_term(rooms, value) - room_term(before.room_sum, before.value_sum);
+  b.eval_total[P] += weighted - before.weighted;
+  move_kind(b, KIND_OF_CODE[old_code], KIND_OF_CODE[code], d, P, cell);
+  if (!light) move_double_point(b, before.value_sum, value, P, cell);
 }
 
-// Puts back what change_code overwrote. The kinds and the double-threat point follow the
-// codes and values (a full change keeps them so), so they move back the same way.
-template <bool LIGHT>
-inline void undo_change(Board& b, const SlotChange& r) {
-  const int x = r.x, y = r.y, d = r.d, p = r.p;
-  ShapeSlot& s = b.dir_shapes[x][y][d];
-  CellSummary& c = b.cell_summaries[x][y][p];
-  move_kind(b, KIND_OF_CODE[slot_code(s, p)], KIND_OF_CODE[slot_code(r.slot, p)], d, p, x, y);
-  if (!LIGHT) move_double_point(b, c.value_sum, r.summary.value_sum, p, x, y);
-  s = r.slot;
+template <bool LOG>
+inline void change_code(Board& b, int cell, int d, int p, unsigned bits, bool light) {
+  if (p == 0)
+    change_code<LOG, 0>(b, cell, d, bits, light);
+  else
+    change_code<LOG, 1>(b, cell, d, bits, light);
+}
+
+// Puts back what change_code overwrote: player p's part of the slot and p's summary.
+// The kinds and the double-threat point follow the codes and values (a full change
+// keeps them so), so they move back the same way.
+inline void undo_change(Board& b, const SlotChange& r, bool light) {
+  const unsigned saved = r.place & 0xFFFF;
+  const int cell = r.place >> 16 & 1023, d = r.place >> 26 & 3, p = r.place >> 28;
+  ShapeSlot& s = cell_slots(b, cell)[d];
+  CellSummary& c = summary_of(b, cell, p);
+  move_kind(b, KIND_OF_CODE[slot_code(s, p)], KIND_OF_CODE[saved >> (4 * p) & 15], d, p, cell);
+  if (!light) move_double_point(b, c.value_sum, r.summary.value_sum, p, cell);
+  s = static_cast<ShapeSlot>((s & ~slot_bits(p)) | (saved & slot_bits(p)));
   c = r.summary;
 }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
-// and an open four may have an end that would make six: the code is corrected, keeping
-// the room. Whether it corrected the code.
-template <bool LIGHT, bool LOG>
-bool check_five_rule(Board& b, int x, int y, int d, int player) {
-  const int p = player - 1;
+// and an open four may have an end that would make six: player index p's code is
+// corrected, keeping the room. Whether it corrected the code.
+template <bool LOG>
+__attribute__((noinline)) bool check_five_rule(Board& b, int cell, int d, int p, bool light) {
+  const int player = p + 1;
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
-  const ShapeSlot s = b.dir_shapes[x][y][d];
+  const ShapeSlot s = cell_slots(b, cell)[d];
+  int corrected;
   if (slot_code(s, p) == SHAPE_FIVE) {
     const bool overline =
         (!holds_stone(b, x - dx, y - dy, player) && holds_stone(b, x + 5 * dx, y + 5 * dy, player)) ||
         (!holds_stone(b, x + dx, y + dy, player) && holds_stone(b, x - 5 * dx, y - 5 * dy, player));
     if (!overline) return false;
-    change_code<LIGHT, LOG>(b, d, x, y, p, SHAPE_OVERLINE, slot_room(s, p));
-    return true;
+    corrected = SHAPE_OVERLINE;
+  } else {
+    if (is_true_open_four(b, x, y, d, player)) return false;
+    corrected = SHAPE_FOUR;
   }
-  if (is_true_open_four(b, x, y, d, player)) return false;
-  change_code<LIGHT, LOG>(b, d, x, y, p, SHAPE_FOUR, slot_room(s, p));
+  change_code<LOG>(b, cell, d, p, static_cast<unsigned>(corrected << (4 * p) | (s & 0xFF00)), light);
   return true;
 }
 
-// Re-reads cell (x, y)'s window e along direction d: a player whose code differs takes
-// the window's code and room, and the rule judges the codes it judges. Most visits find
-// both codes as before and nothing to judge.
-template <bool LIGHT, bool LOG, int JUDGED>
-inline void refresh_cell(Board& b, int d, int x, int y, ShapeSlot e) {
-  const ShapeSlot s = b.dir_shapes[x][y][d];
-  if (((s ^ e) & 0xFF) == 0 && judged_in<JUDGED>(s) == 0) return;
+// Re-reads the slot of `cell` along d from its window's entry e: for each player a code
+// that differs takes the window's code and room, then the rule judges the codes it
+// judges.
+template <bool LOG>
+__attribute__((noinline)) void refresh_slot(Board& b, int cell, int d, ShapeSlot e, int judged, bool light) {
+  const ShapeSlot& slot = cell_slots(b, cell)[d];
   for (int p = 0; p < 2; ++p) {
-    const int code = slot_code(e, p);
-    if (code != slot_code(b.dir_shapes[x][y][d], p)) change_code<LIGHT, LOG>(b, d, x, y, p, code, slot_room(e, p));
-    if ((JUDGED >> p & 1) && judged_code(slot_code(b.dir_shapes[x][y][d], p)))
-      check_five_rule<LIGHT, LOG>(b, x, y, d, p + 1);
+    if (slot_code(e, p) != slot_code(slot, p)) change_code<LOG>(b, cell, d, p, e, light);
+    if ((judged >> p & 1) && judged_code(slot_code(slot, p))) check_five_rule<LOG>(b, cell, d, p, light);
   }
 }
 
@@ -181,37 +191,91 @@ inline void refresh_cell(Board& b, int d, int x, int y, ShapeSlot e) {
 // code differs then takes back's code and room, the others keep theirs. Where that
 // leaves the slot other than `was`, or gives the rule something to judge, a fixup
 // records it.
-template <int JUDGED>
-inline void foresee_take_back(Board& b, int d, int x, int y, ShapeSlot back, ShapeSlot was, ShapeSlot now) {
-  const int differs = (back ^ now) & 0xFF;
-  const int taken = ((differs & 0x0F) != 0 ? slot_bits(0) : 0) | ((differs & 0xF0) != 0 ? slot_bits(1) : 0);
-  const ShapeSlot after = static_cast<ShapeSlot>((now & ~taken) | (back & taken));
-  const int changed = after ^ was;
-  const int set = ((changed & slot_bits(0)) != 0 ? 1 : 0) | ((changed & slot_bits(1)) != 0 ? 2 : 0);
-  const int judge = judged_in<JUDGED>(after);
+inline void foresee_take_back(Board& b, int cell, int d, unsigned back, unsigned was, unsigned now, int judged) {
+  const unsigned differs = back ^ now;
+  const unsigned taken = ((differs & 0x0F) != 0 ? 0x0F0Fu : 0) | ((differs & 0xF0) != 0 ? 0xF0F0u : 0);
+  const unsigned after = (now & ~taken) | (back & taken);
+  const unsigned changed = after ^ was;
+  const int set = ((changed & 0x0F0F) != 0 ? 1 : 0) | ((changed & 0xF0F0) != 0 ? 2 : 0);
+  const int judge = judged_in(static_cast<ShapeSlot>(after), judged);
   if ((set | judge) == 0) return;
   UndoJournal& j = b.journal;
   SlotFixup& f = j.fixups[j.fixup_count++];
-  f.slot = after;
-  f.x = static_cast<uint8_t>(x);
-  f.y = static_cast<uint8_t>(y);
+  f.slot = static_cast<ShapeSlot>(after);
+  f.cell = static_cast<uint16_t>(cell);
   f.d = static_cast<uint8_t>(d);
   f.set = static_cast<uint8_t>(set) & 3;
   f.judge = static_cast<uint8_t>(judge) & 3;
 }
 
+// The cell of a slot of b.dir_shapes (its direction is known to the caller).
+inline int cell_of(const Board& b, const ShapeSlot* slot) {
+  return static_cast<int>(slot - &b.dir_shapes[0][0][0]) >> 2;
+}
+
+// A placement's visit that has something to do or to foresee: was, the slot before it,
+// e and back, the entries of its window with and without the stone.
+__attribute__((noinline)) void place_slot(Board& b, const ShapeSlot* slot, int d, unsigned e, unsigned back,
+                                          unsigned was, int judged, bool light) {
+  const int cell = cell_of(b, slot);
+  if (((was ^ e) & 0x0F) != 0) change_code<true, 0>(b, cell, d, e, light);
+  if ((judged & 1) && judged_code(slot_code(*slot, 0))) check_five_rule<true>(b, cell, d, 0, light);
+  if (((was ^ e) & 0xF0) != 0) change_code<true, 1>(b, cell, d, e, light);
+  if ((judged & 2) && judged_code(slot_code(*slot, 1))) check_five_rule<true>(b, cell, d, 1, light);
+  foresee_take_back(b, cell, d, back, was, *slot, judged);
+}
+
+// The placed stone's own cell, along the directions `seen` that its placement visits
+// with something to do (back: the entries of its windows without the stone). Every
+// window centred on a stone reads 0 in the pattern table, so each code that is not 0
+// becomes 0 with room 0: the values only fall, and the summary is worked out once for
+// all four directions.
+__attribute__((noinline)) void place_own_cell(Board& b, int x, int y, int seen, const ShapeSlot* back, int judged,
+                                              bool light) {
+  const int cell = x * MAX_SIDE + y;
+  ShapeSlot* slots = cell_slots(b, cell);
+  const ShapeSlot was[4] = {slots[0], slots[1], slots[2], slots[3]};
+  UndoJournal& j = b.journal;
+  for (int p = 0; p < 2; ++p) {
+    CellSummary& c = summary_of(b, cell, p);
+    const CellSummary before = c;
+    CellSummary after = before;
+    bool changed = false;
+#pragma GCC unroll 1
+    for (int d = 0; d < 4; ++d) {
+      const int code = slot_code(slots[d], p);
+      if (!(seen >> d & 1) || code == 0) continue;
+      j.changes[j.change_count++] = SlotChange{before, change_place(slots[d], cell, d, p)};
+      after.value_sum = static_cast<int16_t>(after.value_sum + shape_value[0] - shape_value[code]);
+      after.room_sum = static_cast<int16_t>(after.room_sum - slot_room(slots[d], p));
+      after.codes = static_cast<uint16_t>(after.codes & ~(15 << codes_shift(d)));
+      slots[d] = static_cast<ShapeSlot>(slots[d] & ~slot_bits(p));
+      if (KIND_OF_CODE[code] >= 0) clear_kind_bit(b, KIND_OF_CODE[code], d, p, cell);
+      changed = true;
+    }
+    if (!changed) continue;
+    const int16_t combo = static_cast<int16_t>(after.value_sum + combination(p, after.codes));
+    after.weighted = static_cast<int16_t>(static_cast<int32_t>(after.room_sum) * combo / 32);
+    c = after;
+    b.room_total[p] += room_term(after.room_sum, after.value_sum) - room_term(before.room_sum, before.value_sum);
+    b.eval_total[p] += after.weighted - before.weighted;
+    if (!light) move_double_point(b, before.value_sum, after.value_sum, p, cell);
+  }
+#pragma GCC unroll 1
+  for (int d = 0; d < 4; ++d)
+    if (seen >> d & 1) foresee_take_back(b, cell, d, back[d], was[d], slots[d], judged);
+}
+
 // A fixup at the take-back, on the records as they were before the placement. Whether
 // it changed them.
-template <bool LIGHT>
-inline bool apply_fixup(Board& b, const SlotFixup& f) {
-  const int x = f.x, y = f.y, d = f.d;
+__attribute__((noinline)) bool apply_fixup(Board& b, const SlotFixup& f, bool light) {
   bool changed = false;
   for (int p = 0; p < 2; ++p) {
     if (f.set >> p & 1) {
-      change_code<LIGHT, false>(b, d, x, y, p, slot_code(f.slot, p), slot_room(f.slot, p));
+      change_code<false>(b, f.cell, f.d, p, f.slot, light);
       changed = true;
     }
-    if (f.judge >> p & 1) changed |= check_five_rule<LIGHT, false>(b, x, y, d, p + 1);
+    if ((f.judge >> p & 1) && check_five_rule<false>(b, f.cell, f.d, p, light)) changed = true;
   }
   return changed;
 }
@@ -219,13 +283,27 @@ inline bool apply_fixup(Board& b, const SlotFixup& f) {
 inline int min3(int a, int b, int c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
 inline int max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
 
+// What a placement's or take-back's line visits share: the board, whether the stone is
+// light, whose fives and open fours the rule judges, and (for a placement) the entries
+// of the stone's own windows without it, per direction with something to do there.
+struct LineVisits {
+  Board& b;
+  bool light;
+  int judged;
+  int own_seen;
+  ShapeSlot own_back[4];
+};
+
 // Visits the cells within b.pattern_radius of (x, y) along direction d that lie on the
 // board, in line order. They form one run along the line, and their positions in the
 // line word are consecutive, so the window slides by one cell per step. PLACING: the
 // visit of a journaled placement, which logs its changes and foresees its take-back
-// from the line word without the stone.
-template <bool LIGHT, bool PLACING, int JUDGED>
-void update_line(Board& b, int d, int x, int y) {
+// from the line word without the stone, and leaves the stone's own cell to
+// place_own_cell. Most visits change nothing and have nothing to foresee: the codes
+// stay, the take-back finds them again, and the rule has nothing to judge.
+template <bool PLACING>
+__attribute__((noinline)) void update_line(LineVisits& v, int d, int x, int y) {
+  Board& b = v.b;
   const int r = b.pattern_radius;
   const int h = b.height, w = b.width;
   int lo, hi;
@@ -249,39 +327,45 @@ void update_line(Board& b, int d, int x, int y) {
   }
   if (lo > hi) return;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
+  const ptrdiff_t stride = 4 * (dx * MAX_SIDE + dy);
   const int position = line_position(d, x, y);
   const uint64_t line = b.lines[d][line_word(b, d, x, y)];
   uint64_t window = line >> (2 * (position + lo));
+  const ShapeSlot* slot = cell_slots(b, (x + lo * dx) * MAX_SIDE + y + lo * dy) + d;
+  const int judged = v.judged;
+  if (!PLACING) {
+    for (int k = hi - lo + 1; k > 0; --k, slot += stride, window >>= 2) {
+      const unsigned e = packed_patterns[window & 0x3FFFF];
+      const ShapeSlot was = *slot;
+      if (((was ^ e) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
+      refresh_slot<false>(b, cell_of(b, slot), d, static_cast<ShapeSlot>(e), judged, v.light);
+    }
+    return;
+  }
   uint64_t window_back = (line & ~(uint64_t{3} << (2 * position + 8))) >> (2 * (position + lo));
-  int cx = x + lo * dx, cy = y + lo * dy;
-  for (int i = lo; i <= hi; ++i, cx += dx, cy += dy, window >>= 2, window_back >>= 2) {
-    const ShapeSlot e = packed_patterns[window & 0x3FFFF];
-    if (!PLACING) {
-      refresh_cell<LIGHT, false, JUDGED>(b, d, cx, cy, e);
+  const ShapeSlot* const own = slot - lo * stride;
+  for (int k = hi - lo + 1; k > 0; --k, slot += stride, window >>= 2, window_back >>= 2) {
+    const unsigned e = packed_patterns[window & 0x3FFFF];
+    const unsigned back = packed_patterns[window_back & 0x3FFFF];
+    const ShapeSlot was = *slot;
+    if ((((was ^ e) | (was ^ back)) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
+    if (slot == own) {
+      v.own_back[d] = static_cast<ShapeSlot>(back);
+      v.own_seen |= 1 << d;
       continue;
     }
-    const ShapeSlot was = b.dir_shapes[cx][cy][d];
-    const ShapeSlot back = packed_patterns[window_back & 0x3FFFF];
-    // The usual visit: the codes stay, the take-back will find them again, and nothing
-    // for the rule to judge.
-    if ((((was ^ e) | (was ^ back)) & 0xFF) == 0 && judged_in<JUDGED>(was) == 0) continue;
-    refresh_cell<LIGHT, true, JUDGED>(b, d, cx, cy, e);
-    foresee_take_back<JUDGED>(b, d, cx, cy, back, was, b.dir_shapes[cx][cy][d]);
+    place_slot(b, slot, d, e, back, was, judged, v.light);
   }
 }
 
-template <bool LIGHT, bool PLACING, int JUDGED>
-void update_lines(Board& b, int x, int y) {
-  for (int d = 0; d < 4; ++d) update_line<LIGHT, PLACING, JUDGED>(b, d, x, y);
-}
-
-template <bool LIGHT, bool PLACING>
-void update_lines(Board& b, int x, int y) {
-  switch (judged_players(b.rule)) {
-    case JUDGE_NONE: update_lines<LIGHT, PLACING, JUDGE_NONE>(b, x, y); break;
-    case JUDGE_FIRST: update_lines<LIGHT, PLACING, JUDGE_FIRST>(b, x, y); break;
-    default: update_lines<LIGHT, PLACING, JUDGE_BOTH>(b, x, y); break;
-  }
+// A placement skips the stone's own slot along a direction where it is 0 with nothing
+// to foresee, as place_own_cell would leave it.
+template <bool PLACING>
+void update_lines(Board& b, int x, int y, bool light) {
+  LineVisits v{b, light, judged_players(b.rule), 0, {0, 0, 0, 0}};
+#pragma GCC unroll 1
+  for (int d = 0; d < 4; ++d) update_line<PLACING>(v, d, x, y);
+  if (PLACING && v.own_seen != 0) place_own_cell(b, x, y, v.own_seen, v.own_back, v.judged, light);
 }
 
 // Whether the double-threat bits of the cells light take-backs changed (of every cell,
@@ -297,7 +381,8 @@ void check_double_points(Board& b) {
   };
   bool all_agree = true;
   if (j.light_cell_count <= LIGHT_CELLS) {
-    for (int i = 0; i < j.light_cell_count; ++i) all_agree &= agrees(j.light_cells[i] / MAX_SIDE, j.light_cells[i] % MAX_SIDE);
+    for (int i = 0; i < j.light_cell_count; ++i)
+      all_agree &= agrees(j.light_cells[i] / MAX_SIDE, j.light_cells[i] % MAX_SIDE);
   } else {
     for (int x = 0; x < b.size; ++x)
       for (int y = 0; y < b.size; ++y) all_agree &= agrees(x, y);
@@ -306,15 +391,14 @@ void check_double_points(Board& b) {
   j.light_cell_count = 0;
 }
 
-template <bool LIGHT>
-void place_bookkeeping_impl(Board& b, int x, int y, int who) {
+void place_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   UndoJournal& j = b.journal;
-  if (LIGHT)
+  if (light)
     ++j.light_depth;
   else if (j.light_depth > 0)
     j.double_points_exact = false;  // values under light stones that the bits do not follow
   if (!j.enabled) {
-    update_lines<LIGHT, false>(b, x, y);
+    update_lines<false>(b, x, y, light);
     return;
   }
   if (j.entry_count == JOURNAL_ENTRIES || j.change_count > JOURNAL_CHANGES - PLACEMENT_CHANGES ||
@@ -324,7 +408,7 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who) {
   e.x = static_cast<uint8_t>(x);
   e.y = static_cast<uint8_t>(y);
   e.who = static_cast<uint8_t>(who);
-  e.light = LIGHT;
+  e.light = light;
   e.epoch = j.epoch;
   e.eval_total[0] = b.eval_total[0];
   e.eval_total[1] = b.eval_total[1];
@@ -332,33 +416,32 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who) {
   e.room_total[1] = b.room_total[1];
   e.first_change = j.change_count;
   e.first_fixup = j.fixup_count;
-  update_lines<LIGHT, true>(b, x, y);
+  update_lines<true>(b, x, y, light);
 }
 
 // The records put back as the entry saved them, then its fixups. Whether the fixups
 // changed anything.
-template <bool LIGHT>
-bool restore_entry(Board& b, const JournalEntry& e) {
+bool restore_entry(Board& b, const JournalEntry& e, bool light) {
   UndoJournal& j = b.journal;
-  for (int i = j.change_count - 1; i >= e.first_change; --i) undo_change<LIGHT>(b, j.changes[i]);
+  for (int i = j.change_count - 1; i >= e.first_change; --i) undo_change(b, j.changes[i], light);
   b.eval_total[0] = e.eval_total[0];
   b.eval_total[1] = e.eval_total[1];
   b.room_total[0] = e.room_total[0];
   b.room_total[1] = e.room_total[1];
   bool changed = false;
-  for (int i = e.first_fixup; i < j.fixup_count; ++i) changed |= apply_fixup<LIGHT>(b, j.fixups[i]);
+  for (int i = e.first_fixup; i < j.fixup_count; ++i)
+    if (apply_fixup(b, j.fixups[i], light)) changed = true;
   return changed;
 }
 
-template <bool LIGHT>
-void remove_bookkeeping_impl(Board& b, int x, int y, int who) {
+void remove_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   UndoJournal& j = b.journal;
   bool restored = false, changed = true;
   if (j.entry_count > 0) {
     const JournalEntry& e = j.entries[j.entry_count - 1];
-    if (e.x == x && e.y == y && e.who == who && e.light == LIGHT) {
-      if (e.epoch == j.epoch && (LIGHT || j.double_points_exact)) {
-        changed = restore_entry<LIGHT>(b, e);
+    if (e.x == x && e.y == y && e.who == who && e.light == light) {
+      if (e.epoch == j.epoch && (light || j.double_points_exact)) {
+        changed = restore_entry(b, e, light);
         restored = true;
       }
       --j.entry_count;
@@ -368,9 +451,9 @@ void remove_bookkeeping_impl(Board& b, int x, int y, int who) {
       j.entry_count = j.change_count = j.fixup_count = 0;  // a stone lifted out of order
     }
   }
-  if (!restored) update_lines<LIGHT, false>(b, x, y);
+  if (!restored) update_lines<false>(b, x, y, light);
   if (changed) ++j.epoch;
-  if (LIGHT && j.light_depth > 0 && --j.light_depth == 0 && j.light_cell_count > 0) check_double_points(b);
+  if (light && j.light_depth > 0 && --j.light_depth == 0 && j.light_cell_count > 0) check_double_points(b);
 }
 
 // Cells on the n by n square from (x, y) stepping (dx, dy), up to four.
@@ -392,10 +475,10 @@ int start_room_straight(int v, int n) {
 
 }  // namespace
 
-void place_bookkeeping(Board& b, int x, int y, int who) { place_bookkeeping_impl<false>(b, x, y, who); }
-void place_bookkeeping_light(Board& b, int x, int y, int who) { place_bookkeeping_impl<true>(b, x, y, who); }
-void remove_bookkeeping(Board& b, int x, int y, int who) { remove_bookkeeping_impl<false>(b, x, y, who); }
-void remove_bookkeeping_light(Board& b, int x, int y, int who) { remove_bookkeeping_impl<true>(b, x, y, who); }
+void place_bookkeeping(Board& b, int x, int y, int who) { place_bookkeeping_impl(b, x, y, who, false); }
+void place_bookkeeping_light(Board& b, int x, int y, int who) { place_bookkeeping_impl(b, x, y, who, true); }
+void remove_bookkeeping(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, false); }
+void remove_bookkeeping_light(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, true); }
 
 bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
@@ -437,12 +520,14 @@ void init_empty_bookkeeping(Board& b) {
         b.dir_shapes[x][y][d] = static_cast<ShapeSlot>(code[d] | code[d] << 4 | room[d] << 8 | room[d] << 12);
       const int16_t value = static_cast<int16_t>(code[0] + code[1] + code[2] + code[3]);
       const int16_t rooms = static_cast<int16_t>(room[0] + room[1] + room[2] + room[3]);
+      const uint16_t codes = static_cast<uint16_t>(code[0] << 12 | code[1] << 8 | code[2] << 4 | code[3]);
       for (int p = 0; p < 2; ++p) {
         CellSummary& c = b.cell_summaries[x][y][p];
         c.value_sum = value;
         c.room_sum = rooms;
-        c.combo = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
-        c.weighted = static_cast<int16_t>(static_cast<int32_t>(c.combo) * rooms / 32);
+        c.codes = codes;
+        const int16_t combo = static_cast<int16_t>(value + combination(p, codes));
+        c.weighted = static_cast<int16_t>(static_cast<int32_t>(combo) * rooms / 32);
         b.eval_total[p] += c.weighted;
       }
     }

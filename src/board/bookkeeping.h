@@ -33,12 +33,13 @@ inline int slot_room(ShapeSlot s, int p) { return s >> (8 + 4 * p) & 15; }
 // The bits of player index p's code and room.
 inline int slot_bits(int p) { return 0x0F0F << (4 * p); }
 
-// One player's summary of a cell.
+// One player's summary of a cell. Its combination value is value_sum plus the
+// combination correction of the four codes (combo_table, indexed by `codes`).
 struct CellSummary {
   int16_t value_sum;  // sum of the four directions' shape values
-  int16_t combo;      // value_sum plus the combination correction
+  uint16_t codes;     // the four directions' codes, direction 0 in bits 12-15
   int16_t room_sum;   // sum of the four rooms
-  int16_t weighted;   // room_sum * combo / 32
+  int16_t weighted;   // room_sum * combination value / 32
 };
 
 struct ThreatSets {

@@ -19,20 +19,25 @@
 
 namespace zerin {
 
-// A record change_code is about to overwrite: one slot of a cell, and one player's
-// summary of the cell.
+// A record change_code is about to overwrite: one player's summary of a cell, and the
+// slot along one direction. `place` packs the slot (bits 0-15), the cell x * MAX_SIDE + y
+// (bits 16-25), the direction (26-27) and the player index (28).
 struct SlotChange {
   CellSummary summary;
-  ShapeSlot slot;
-  uint8_t x, y, d, p;
+  uint32_t place;
 };
+
+inline uint32_t change_place(unsigned slot, int cell, int d, int p) {
+  return slot | static_cast<uint32_t>(cell) << 16 | static_cast<uint32_t>(d) << 26 | static_cast<uint32_t>(p) << 28;
+}
 
 // A slot that the take-back of its placement does not simply put back: for player index
 // p with bit p of `set` the take-back gives the slot p's code and room from `slot`; with
 // bit p of `judge` the rule judges p's five or open four there again.
 struct SlotFixup {
   ShapeSlot slot;
-  uint8_t x, y, d;
+  uint16_t cell;
+  uint8_t d;
   uint8_t set : 2;
   uint8_t judge : 2;
 };

@@ -171,8 +171,9 @@ inline std::string sums_and_sets_fault(const Board& b, bool with_double_threats)
         }
         if (c.value_sum != value) return mismatch(player + "value sum at " + at(x, y), c.value_sum, value);
         if (c.room_sum != room) return mismatch(player + "room sum at " + at(x, y), c.room_sum, room);
+        const int codes = code[0] << 12 | code[1] << 8 | code[2] << 4 | code[3];
+        if (c.codes != codes) return mismatch(player + "codes at " + at(x, y), c.codes, codes);
         const int16_t combo = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
-        if (c.combo != combo) return mismatch(player + "combination value at " + at(x, y), c.combo, combo);
         const int16_t weighted = static_cast<int16_t>(room * combo / 32);
         if (c.weighted != weighted) return mismatch(player + "weighted value at " + at(x, y), c.weighted, weighted);
         eval += c.weighted;
