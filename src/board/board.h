@@ -45,6 +45,7 @@ struct Board {
   int pattern_radius = 4;  // cells re-examined on each side of a changed cell (4 or 5)
 
   // Pattern bookkeeping.
+  LineReach line_reach[MAX_SIDE][MAX_SIDE][4];        // [x][y][direction], for the size and radius
   ShapeSlot dir_shapes[MAX_SIDE][MAX_SIDE][4];        // [x][y][direction]
   CellSummary cell_summaries[MAX_SIDE][MAX_SIDE][2];  // [x][y][player index]
   int32_t eval_total[2];

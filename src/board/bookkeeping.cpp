@@ -5,6 +5,7 @@
 
 #include "board/board.h"
 #include "board/patterns.h"
+#include "core/check.h"
 #include "core/rules.h"
 
 namespace zerin {
@@ -21,12 +22,40 @@ constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, T
 // player's under the standard rule only.
 inline int judged_players(int rule) { return rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 3 : 1; }
 
-inline bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
+constexpr bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
 
 // The players (bit per index) whose codes in slot s the rule judges.
 inline int judged_in(ShapeSlot s, int judged) {
   return ((judged & 1) && judged_code(slot_code(s, 0)) ? 1 : 0) | ((judged & 2) && judged_code(slot_code(s, 1)) ? 2 : 0);
 }
+
+// A code a slot may hold while its window reads another: 1, the start code of a line no
+// stone has come near since the reset (whose window reads 0), and the rule's corrections
+// FOUR and OVERLINE (the window reads an open four or a five). Any other code is the one
+// the window reads.
+constexpr bool may_differ_from_window(int code) {
+  return code == 1 || code == SHAPE_FOUR || code == SHAPE_OVERLINE;
+}
+
+// Per judged players and a slot's two codes (its low byte): whether a placement's visit
+// that leaves the codes as they are must still read the window without the stone, for a
+// code that may differ from its window or one the rule judges.
+struct LookBack {
+  uint8_t at[4][256];
+};
+
+constexpr LookBack make_look_back() {
+  LookBack t{};
+  for (int judged = 0; judged < 4; ++judged)
+    for (int codes = 0; codes < 256; ++codes) {
+      const int first = codes & 15, second = codes >> 4;
+      const bool judge = ((judged & 1) && judged_code(first)) || ((judged & 2) && judged_code(second));
+      t.at[judged][codes] = judge || may_differ_from_window(first) || may_differ_from_window(second);
+    }
+  return t;
+}
+
+constexpr LookBack LOOK_BACK = make_look_back();
 
 // A cell's term of room_total: its room_sum where it has room and some value.
 inline int room_term(int room_sum, int value_sum) { return room_sum >= 25 && value_sum >= 6 ? room_sum : 0; }
@@ -100,7 +129,7 @@ inline void note_light_cell(Board& b, int cell) {
 // change leaves the double-threat points alone. LOG: a journaled placement's change,
 // saved first.
 template <bool LOG, int P>
-__attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned bits, bool light) {
+inline __attribute__((always_inline)) void change_code_inline(Board& b, int cell, int d, unsigned bits, bool light) {
   ShapeSlot& slot = cell_slots(b, cell)[d];
   CellSummary& c = summary_of(b, cell, P);
   const unsigned old = slot;
@@ -126,6 +155,11 @@ __attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned b
   b.eval_total[P] += weighted - before.weighted;
   move_kind(b, KIND_OF_CODE[old_code], KIND_OF_CODE[code], d, P, cell);
   if (!light) move_double_point(b, before.value_sum, value, P, cell);
+}
+
+template <bool LOG, int P>
+__attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned bits, bool light) {
+  change_code_inline<LOG, P>(b, cell, d, bits, light);
 }
 
 template <bool LOG>
@@ -218,9 +252,9 @@ inline int cell_of(const Board& b, const ShapeSlot* slot) {
 __attribute__((noinline)) void place_slot(Board& b, const ShapeSlot* slot, int d, unsigned e, unsigned back,
                                           unsigned was, int judged, bool light) {
   const int cell = cell_of(b, slot);
-  if (((was ^ e) & 0x0F) != 0) change_code<true, 0>(b, cell, d, e, light);
+  if (((was ^ e) & 0x0F) != 0) change_code_inline<true, 0>(b, cell, d, e, light);
   if ((judged & 1) && judged_code(slot_code(*slot, 0))) check_five_rule<true>(b, cell, d, 0, light);
-  if (((was ^ e) & 0xF0) != 0) change_code<true, 1>(b, cell, d, e, light);
+  if (((was ^ e) & 0xF0) != 0) change_code_inline<true, 1>(b, cell, d, e, light);
   if ((judged & 2) && judged_code(slot_code(*slot, 1))) check_five_rule<true>(b, cell, d, 1, light);
   foresee_take_back(b, cell, d, back, was, *slot, judged);
 }
@@ -304,32 +338,13 @@ struct LineVisits {
 template <bool PLACING>
 __attribute__((noinline)) void update_line(LineVisits& v, int d, int x, int y) {
   Board& b = v.b;
-  const int r = b.pattern_radius;
-  const int h = b.height, w = b.width;
-  int lo, hi;
-  switch (d) {
-    case 0:  // (x, y + i)
-      lo = -(y < r ? y : r);
-      hi = min3(r, w - 1 - y, r);
-      break;
-    case 1:  // (x + i, y)
-      lo = -(x < r ? x : r);
-      hi = min3(r, h - 1 - x, r);
-      break;
-    case 2:  // (x - i, y + i)
-      lo = max3(-r, x - (h - 1), -y);
-      hi = min3(r, x, w - 1 - y);
-      break;
-    default:  // (x + i, y + i)
-      lo = max3(-r, -x, -y);
-      hi = min3(r, h - 1 - x, w - 1 - y);
-      break;
-  }
-  if (lo > hi) return;
+  const LineReach reach = b.line_reach[x][y][d];
+  if (reach.count == 0) return;
+  const int lo = reach.lo, hi = lo + reach.count - 1;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   const ptrdiff_t stride = 4 * (dx * MAX_SIDE + dy);
-  const int position = line_position(d, x, y);
-  const uint64_t line = b.lines[d][line_word(b, d, x, y)];
+  const int position = reach.position;
+  const uint64_t line = b.lines[d][reach.word];
   uint64_t window = line >> (2 * (position + lo));
   const ShapeSlot* slot = cell_slots(b, (x + lo * dx) * MAX_SIDE + y + lo * dy) + d;
   const int judged = v.judged;
@@ -344,11 +359,22 @@ __attribute__((noinline)) void update_line(LineVisits& v, int d, int x, int y) {
   }
   uint64_t window_back = (line & ~(uint64_t{3} << (2 * position + 8))) >> (2 * (position + lo));
   const ShapeSlot* const own = slot - lo * stride;
+  const uint8_t* const look = LOOK_BACK.at[judged];
   for (int k = hi - lo + 1; k > 0; --k, slot += stride, window >>= 2, window_back >>= 2) {
     const unsigned e = packed_patterns[window & 0x3FFFF];
-    const unsigned back = packed_patterns[window_back & 0x3FFFF];
     const ShapeSlot was = *slot;
-    if ((((was ^ e) | (was ^ back)) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
+    unsigned back;
+    if (((was ^ e) & 0xFF) == 0) {
+      if (!look[was & 0xFF]) {
+        expect([&] { return ((was ^ packed_patterns[window_back & 0x3FFFF]) & 0xFF) == 0; },
+               "a slot's codes are its window's, but for start codes and the rule's corrections");
+        continue;
+      }
+      back = packed_patterns[window_back & 0x3FFFF];
+      if (((was ^ back) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
+    } else {
+      back = packed_patterns[window_back & 0x3FFFF];
+    }
     if (slot == own) {
       v.own_back[d] = static_cast<ShapeSlot>(back);
       v.own_seen |= 1 << d;
@@ -491,8 +517,51 @@ bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
   return true;
 }
 
+namespace {
+
+// The reach of every cell of the square along every direction, for the board's size and
+// pattern radius: the cells within the radius that lie on the board along the line.
+void compute_line_reach(Board& b) {
+  const int n = b.size, r = b.pattern_radius, h = b.height, w = b.width;
+  std::memset(b.line_reach, 0, sizeof b.line_reach);
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y)
+      for (int d = 0; d < 4; ++d) {
+        int lo, hi;
+        switch (d) {
+          case 0:  // (x, y + i)
+            lo = -(y < r ? y : r);
+            hi = min3(r, w - 1 - y, r);
+            break;
+          case 1:  // (x + i, y)
+            lo = -(x < r ? x : r);
+            hi = min3(r, h - 1 - x, r);
+            break;
+          case 2:  // (x - i, y + i)
+            lo = max3(-r, x - (h - 1), -y);
+            hi = min3(r, x, w - 1 - y);
+            break;
+          default:  // (x + i, y + i)
+            lo = max3(-r, -x, -y);
+            hi = min3(r, h - 1 - x, w - 1 - y);
+            break;
+        }
+        LineReach& reach = b.line_reach[x][y][d];
+        if (lo > hi) continue;
+        reach.lo = static_cast<int8_t>(lo);
+        reach.count = static_cast<uint8_t>(hi - lo + 1);
+        reach.word = static_cast<uint8_t>(line_word(b, d, x, y));
+        // Positions along the line as reset_board lays the words out.
+        const int position = d == 0 ? y : d == 1 ? x : d == 2 ? (y < n - 1 - x ? y : n - 1 - x) : (x < y ? x : y);
+        reach.position = static_cast<uint8_t>(position);
+      }
+}
+
+}  // namespace
+
 void init_empty_bookkeeping(Board& b) {
   const int n = b.size;
+  compute_line_reach(b);
   std::memset(b.dir_shapes, 0, sizeof b.dir_shapes);
   std::memset(b.cell_summaries, 0, sizeof b.cell_summaries);
   std::memset(&b.threat_sets, 0, sizeof b.threat_sets);

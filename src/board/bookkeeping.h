@@ -42,6 +42,17 @@ struct CellSummary {
   int16_t weighted;   // room_sum * combination value / 32
 };
 
+// The cells a change of (x, y) re-examines along one direction, within pattern_radius of
+// it and on the board along that direction: `count` cells from the one `lo` steps on
+// (lo <= 0 but for blocked padding cells), at positions `position` + lo.. of line word
+// `word` of the direction's family.
+struct LineReach {
+  int8_t lo;
+  uint8_t count;
+  uint8_t word;
+  uint8_t position;
+};
+
 struct ThreatSets {
   int32_t dir_mask[4][2][MAX_SIDE][MAX_SIDE];  // kinds 0..3: bit d per direction
   int32_t row_mask[5][2][MAX_SIDE];            // bit y of word x: cell (x, y) in the set
