@@ -121,45 +121,85 @@ inline void note_light_cell(Board& b, int cell) {
   ++j.light_cell_count;
 }
 
+// What a code moving from one shape to another does to its player's value and threat
+// kinds: bits 0-15 the shape values' difference, 16-19 and 20-23 the old and new
+// threat kinds plus one (0: none).
+struct CodeMoves {
+  int32_t move[16][16];
+};
+
+constexpr CodeMoves make_code_moves() {
+  CodeMoves t{};
+  constexpr int16_t VALUE[16] = {0, 1, 2, 6, 7, 10, 23, 158, 175, 256, 256, 511, 2047, 0, 0, 0};
+  for (int from = 0; from < 16; ++from)
+    for (int to = 0; to < 16; ++to)
+      t.move[from][to] = (static_cast<int32_t>(VALUE[to] - VALUE[from]) & 0xFFFF) | (KIND_OF_CODE[from] + 1) << 16 |
+                         (KIND_OF_CODE[to] + 1) << 20;
+  return t;
+}
+
+constexpr CodeMoves CODE_MOVES = make_code_moves();
+
+// Where changes leave what they owe the journal and the totals: a placement's visits
+// keep these at hand and settle them once.
+struct ChangeSink {
+  SlotChange* log;  // the next record, or null where changes are not journaled
+  int32_t room_delta[2];
+  int32_t eval_delta[2];
+};
+
+inline ChangeSink open_sink(Board& b, bool log) {
+  return ChangeSink{log ? b.journal.changes + b.journal.change_count : nullptr, {0, 0}, {0, 0}};
+}
+
+inline void settle_sink(Board& b, const ChangeSink& sink) {
+  if (sink.log != nullptr) b.journal.change_count = static_cast<int>(sink.log - b.journal.changes);
+  for (int p = 0; p < 2; ++p) {
+    b.room_total[p] += sink.room_delta[p];
+    b.eval_total[p] += sink.eval_delta[p];
+  }
+}
+
 // Gives player index P's part of the slot of `cell` along direction d the code and room
 // in `bits` (P's bits of a slot), and keeps the summary, totals and threat sets in step:
 // the cell's old terms come out and its new terms go in. Terms that are the same before
 // and after (the same threat kind, the same side of the double-threat value) are left
 // where they are, since taking them out and putting them back changes nothing. A light
-// change leaves the double-threat points alone. LOG: a journaled placement's change,
-// saved first.
+// change leaves the double-threat points alone. LOG: what the change overwrites is saved
+// in the sink's log first.
 template <bool LOG, int P>
-inline __attribute__((always_inline)) void change_code_inline(Board& b, int cell, int d, unsigned bits, bool light) {
+inline __attribute__((always_inline)) void change_code_inline(Board& b, ChangeSink& sink, int cell, int d,
+                                                              unsigned bits, bool light) {
   ShapeSlot& slot = cell_slots(b, cell)[d];
   CellSummary& c = summary_of(b, cell, P);
   const unsigned old = slot;
   const CellSummary before = c;
-  if (LOG) {
-    UndoJournal& j = b.journal;
-    j.changes[j.change_count++] = SlotChange{before, change_place(old, cell, d, P)};
-  } else if (light) {
-    note_light_cell(b, cell);
-  }
+  if (LOG) *sink.log++ = SlotChange{before, change_place(old, cell, d, P)};
   constexpr unsigned MASK = 0x0F0Fu << (4 * P);
   const unsigned now = (old & ~MASK) | (bits & MASK);
   slot = static_cast<ShapeSlot>(now);
   const int old_code = old >> (4 * P) & 15, code = now >> (4 * P) & 15;
-  const int value = static_cast<int16_t>(before.value_sum + shape_value[code] - shape_value[old_code]);
+  const int32_t move = CODE_MOVES.move[old_code][code];
+  const int value = static_cast<int16_t>(before.value_sum + static_cast<int16_t>(move));
   const int rooms = static_cast<int16_t>(before.room_sum + (now >> (8 + 4 * P) & 15) - (old >> (8 + 4 * P) & 15));
-  const unsigned codes = (before.codes & ~(15u << codes_shift(d))) | static_cast<unsigned>(code) << codes_shift(d);
+  const int shift = codes_shift(d);
+  const unsigned codes = (before.codes & ~(15u << shift)) | static_cast<unsigned>(code) << shift;
   const int combo = static_cast<int16_t>(value + combination(P, static_cast<int>(codes)));
   const int weighted = static_cast<int16_t>(rooms * combo / 32);
   c = CellSummary{static_cast<int16_t>(value), static_cast<uint16_t>(codes), static_cast<int16_t>(rooms),
                   static_cast<int16_t>(weighted)};
-  b.room_total[P] += room_term(rooms, value) - room_term(before.room_sum, before.value_sum);
-  b.eval_total[P] += weighted - before.weighted;
-  move_kind(b, KIND_OF_CODE[old_code], KIND_OF_CODE[code], d, P, cell);
+  sink.room_delta[P] += room_term(rooms, value) - room_term(before.room_sum, before.value_sum);
+  sink.eval_delta[P] += weighted - before.weighted;
+  if ((move >> 16 & 15) != (move >> 20 & 15)) move_kind(b, (move >> 16 & 15) - 1, (move >> 20 & 15) - 1, d, P, cell);
   if (!light) move_double_point(b, before.value_sum, value, P, cell);
 }
 
 template <bool LOG, int P>
 __attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned bits, bool light) {
-  change_code_inline<LOG, P>(b, cell, d, bits, light);
+  if (!LOG && light) note_light_cell(b, cell);
+  ChangeSink sink = open_sink(b, LOG);
+  change_code_inline<LOG, P>(b, sink, cell, d, bits, light);
+  settle_sink(b, sink);
 }
 
 template <bool LOG>
@@ -247,18 +287,6 @@ inline int cell_of(const Board& b, const ShapeSlot* slot) {
   return static_cast<int>(slot - &b.dir_shapes[0][0][0]) >> 2;
 }
 
-// A placement's visit that has something to do or to foresee: was, the slot before it,
-// e and back, the entries of its window with and without the stone.
-__attribute__((noinline)) void place_slot(Board& b, const ShapeSlot* slot, int d, unsigned e, unsigned back,
-                                          unsigned was, int judged, bool light) {
-  const int cell = cell_of(b, slot);
-  if (((was ^ e) & 0x0F) != 0) change_code_inline<true, 0>(b, cell, d, e, light);
-  if ((judged & 1) && judged_code(slot_code(*slot, 0))) check_five_rule<true>(b, cell, d, 0, light);
-  if (((was ^ e) & 0xF0) != 0) change_code_inline<true, 1>(b, cell, d, e, light);
-  if ((judged & 2) && judged_code(slot_code(*slot, 1))) check_five_rule<true>(b, cell, d, 1, light);
-  foresee_take_back(b, cell, d, back, was, *slot, judged);
-}
-
 // The placed stone's own cell, along the directions `seen` that its placement visits
 // with something to do (back: the entries of its windows without the stone). Every
 // window centred on a stone reads 0 in the pattern table, so each code that is not 0
@@ -317,81 +345,133 @@ __attribute__((noinline)) bool apply_fixup(Board& b, const SlotFixup& f, bool li
 inline int min3(int a, int b, int c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
 inline int max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
 
-// What a placement's or take-back's line visits share: the board, whether the stone is
-// light, whose fives and open fours the rule judges, and (for a placement) the entries
-// of the stone's own windows without it, per direction with something to do there.
-struct LineVisits {
-  Board& b;
-  bool light;
-  int judged;
-  int own_seen;
-  ShapeSlot own_back[4];
+// A placement's visit with something to do or to foresee: the slot (its index in
+// dir_shapes, cell * 4 + d) and the entries of its window with and without the stone.
+struct PendingVisit {
+  uint16_t slot;
+  uint16_t e;
+  uint16_t back;
 };
 
-// Visits the cells within b.pattern_radius of (x, y) along direction d that lie on the
-// board, in line order. They form one run along the line, and their positions in the
-// line word are consecutive, so the window slides by one cell per step. PLACING: the
-// visit of a journaled placement, which logs its changes and foresees its take-back
-// from the line word without the stone, and leaves the stone's own cell to
-// place_own_cell. Most visits change nothing and have nothing to foresee: the codes
-// stay, the take-back finds them again, and the rule has nothing to judge.
-template <bool PLACING>
-__attribute__((noinline)) void update_line(LineVisits& v, int d, int x, int y) {
-  Board& b = v.b;
-  const LineReach reach = b.line_reach[x][y][d];
-  if (reach.count == 0) return;
-  const int lo = reach.lo, hi = lo + reach.count - 1;
+// What a placement's line visits gather for place_slots: the visits with something to
+// do, and the entries of the stone's own windows without it along the directions where
+// its own slot has something to do.
+struct PlacementVisits {
+  int count = 0;
+  PendingVisit visits[4 * 11];
+  int own_seen = 0;
+  ShapeSlot own_back[4] = {0, 0, 0, 0};
+};
+
+// The first slot a change of (x, y) re-examines along d, its window (the line word
+// shifted to it), and the step between slots along the line.
+struct LineStart {
+  const ShapeSlot* slot;
+  uint64_t window;
+  ptrdiff_t stride;
+};
+
+inline LineStart line_start(Board& b, const LineReach& reach, int d, int x, int y) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
-  const ptrdiff_t stride = 4 * (dx * MAX_SIDE + dy);
-  const int position = reach.position;
-  const uint64_t line = b.lines[d][reach.word];
-  uint64_t window = line >> (2 * (position + lo));
-  const ShapeSlot* slot = cell_slots(b, (x + lo * dx) * MAX_SIDE + y + lo * dy) + d;
-  const int judged = v.judged;
-  if (!PLACING) {
-    for (int k = hi - lo + 1; k > 0; --k, slot += stride, window >>= 2) {
-      const unsigned e = packed_patterns[window & 0x3FFFF];
-      const ShapeSlot was = *slot;
+  const int lo = reach.lo;
+  return LineStart{cell_slots(b, (x + lo * dx) * MAX_SIDE + y + lo * dy) + d,
+                   b.lines[d][reach.word] >> (2 * (reach.position + lo)), 4 * (dx * MAX_SIDE + dy)};
+}
+
+// A take-back's visits (or a placement's without the journal): the cells within
+// b.pattern_radius of (x, y) along each direction that lie on the board, in line order.
+// They form one run along the line, and their positions in the line word are
+// consecutive, so the window slides by one cell per step. Most visits find the codes as
+// they were and nothing for the rule to judge.
+__attribute__((noinline)) void refresh_lines(Board& b, int x, int y, bool light) {
+  const int judged = judged_players(b.rule);
+#pragma GCC unroll 1
+  for (int d = 0; d < 4; ++d) {
+    const LineReach reach = b.line_reach[x][y][d];
+    LineStart at = line_start(b, reach, d, x, y);
+    for (int k = reach.count; k > 0; --k, at.slot += at.stride, at.window >>= 2) {
+      const unsigned e = packed_patterns[at.window & 0x3FFFF];
+      const ShapeSlot was = *at.slot;
       if (((was ^ e) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
-      refresh_slot<false>(b, cell_of(b, slot), d, static_cast<ShapeSlot>(e), judged, v.light);
+      refresh_slot<false>(b, cell_of(b, at.slot), d, static_cast<ShapeSlot>(e), judged, light);
     }
-    return;
   }
-  uint64_t window_back = (line & ~(uint64_t{3} << (2 * position + 8))) >> (2 * (position + lo));
-  const ShapeSlot* const own = slot - lo * stride;
+}
+
+// A journaled placement's visits, as refresh_lines's, gathered first: those with
+// something to do, where the codes change, or where the window without the stone (what
+// the take-back will read) may read other codes, or the rule has a code to judge. The
+// stone's own cell is left to place_own_cell.
+__attribute__((noinline)) void gather_visits(Board& b, int x, int y, int judged, PlacementVisits& v) {
   const uint8_t* const look = LOOK_BACK.at[judged];
-  for (int k = hi - lo + 1; k > 0; --k, slot += stride, window >>= 2, window_back >>= 2) {
-    const unsigned e = packed_patterns[window & 0x3FFFF];
-    const ShapeSlot was = *slot;
-    unsigned back;
-    if (((was ^ e) & 0xFF) == 0) {
-      if (!look[was & 0xFF]) {
-        expect([&] { return ((was ^ packed_patterns[window_back & 0x3FFFF]) & 0xFF) == 0; },
-               "a slot's codes are its window's, but for start codes and the rule's corrections");
+  const ShapeSlot* const base = &b.dir_shapes[0][0][0];
+#pragma GCC unroll 1
+  for (int d = 0; d < 4; ++d) {
+    const LineReach reach = b.line_reach[x][y][d];
+    if (reach.count == 0) continue;
+    LineStart at = line_start(b, reach, d, x, y);
+    const uint64_t line = b.lines[d][reach.word];
+    uint64_t window_back = (line & ~(uint64_t{3} << (2 * reach.position + 8))) >> (2 * (reach.position + reach.lo));
+    const ShapeSlot* const own = at.slot - reach.lo * at.stride;
+    for (int k = reach.count; k > 0; --k, at.slot += at.stride, at.window >>= 2, window_back >>= 2) {
+      const unsigned e = packed_patterns[at.window & 0x3FFFF];
+      const ShapeSlot was = *at.slot;
+      unsigned back;
+      if (((was ^ e) & 0xFF) == 0) {
+        if (!look[was & 0xFF]) {
+          expect([&] { return ((was ^ packed_patterns[window_back & 0x3FFFF]) & 0xFF) == 0; },
+                 "a slot's codes are its window's, but for start codes and the rule's corrections");
+          continue;
+        }
+        back = packed_patterns[window_back & 0x3FFFF];
+        if (((was ^ back) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
+      } else {
+        back = packed_patterns[window_back & 0x3FFFF];
+      }
+      if (at.slot == own) {
+        v.own_back[d] = static_cast<ShapeSlot>(back);
+        v.own_seen |= 1 << d;
         continue;
       }
-      back = packed_patterns[window_back & 0x3FFFF];
-      if (((was ^ back) & 0xFF) == 0 && judged_in(was, judged) == 0) continue;
-    } else {
-      back = packed_patterns[window_back & 0x3FFFF];
+      v.visits[v.count++] =
+          PendingVisit{static_cast<uint16_t>(at.slot - base), static_cast<uint16_t>(e), static_cast<uint16_t>(back)};
     }
-    if (slot == own) {
-      v.own_back[d] = static_cast<ShapeSlot>(back);
-      v.own_seen |= 1 << d;
-      continue;
-    }
-    place_slot(b, slot, d, e, back, was, judged, v.light);
   }
+}
+
+// The gathered visits of a placement: for each player a code that differs takes the
+// window's code and room, the rule judges the codes it judges, and the take-back is
+// foreseen.
+__attribute__((noinline)) void place_slots(Board& b, const PlacementVisits& v, int judged, bool light) {
+  ChangeSink sink = open_sink(b, true);
+  // A judgement by the rule journals its own correction: the sink is settled around it.
+  const auto judge = [&](int cell, int d, int p) {
+    settle_sink(b, sink);
+    check_five_rule<true>(b, cell, d, p, light);
+    sink = open_sink(b, true);
+  };
+  for (int i = 0; i < v.count; ++i) {
+    const PendingVisit& pending = v.visits[i];
+    const int cell = pending.slot >> 2, d = pending.slot & 3;
+    const ShapeSlot* slot = &b.dir_shapes[0][0][0] + pending.slot;
+    const unsigned was = *slot, e = pending.e;
+    if (((was ^ e) & 0x0F) != 0) change_code_inline<true, 0>(b, sink, cell, d, e, light);
+    if ((judged & 1) && judged_code(slot_code(*slot, 0))) judge(cell, d, 0);
+    if (((was ^ e) & 0xF0) != 0) change_code_inline<true, 1>(b, sink, cell, d, e, light);
+    if ((judged & 2) && judged_code(slot_code(*slot, 1))) judge(cell, d, 1);
+    foresee_take_back(b, cell, d, pending.back, was, *slot, judged);
+  }
+  settle_sink(b, sink);
 }
 
 // A placement skips the stone's own slot along a direction where it is 0 with nothing
 // to foresee, as place_own_cell would leave it.
-template <bool PLACING>
-void update_lines(Board& b, int x, int y, bool light) {
-  LineVisits v{b, light, judged_players(b.rule), 0, {0, 0, 0, 0}};
-#pragma GCC unroll 1
-  for (int d = 0; d < 4; ++d) update_line<PLACING>(v, d, x, y);
-  if (PLACING && v.own_seen != 0) place_own_cell(b, x, y, v.own_seen, v.own_back, v.judged, light);
+void place_lines(Board& b, int x, int y, bool light) {
+  const int judged = judged_players(b.rule);
+  PlacementVisits v;
+  gather_visits(b, x, y, judged, v);
+  place_slots(b, v, judged, light);
+  if (v.own_seen != 0) place_own_cell(b, x, y, v.own_seen, v.own_back, judged, light);
 }
 
 // Whether the double-threat bits of the cells light take-backs changed (of every cell,
@@ -424,7 +504,7 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   else if (j.light_depth > 0)
     j.double_points_exact = false;  // values under light stones that the bits do not follow
   if (!j.enabled) {
-    update_lines<false>(b, x, y, light);
+    refresh_lines(b, x, y, light);
     return;
   }
   if (j.entry_count == JOURNAL_ENTRIES || j.change_count > JOURNAL_CHANGES - PLACEMENT_CHANGES ||
@@ -442,7 +522,7 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   e.room_total[1] = b.room_total[1];
   e.first_change = j.change_count;
   e.first_fixup = j.fixup_count;
-  update_lines<true>(b, x, y, light);
+  place_lines(b, x, y, light);
 }
 
 // The records put back as the entry saved them, then its fixups. Whether the fixups
@@ -477,7 +557,7 @@ void remove_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
       j.entry_count = j.change_count = j.fixup_count = 0;  // a stone lifted out of order
     }
   }
-  if (!restored) update_lines<false>(b, x, y, light);
+  if (!restored) refresh_lines(b, x, y, light);
   if (changed) ++j.epoch;
   if (light && j.light_depth > 0 && --j.light_depth == 0 && j.light_cell_count > 0) check_double_points(b);
 }
