@@ -57,8 +57,11 @@ constexpr LookBack make_look_back() {
 
 constexpr LookBack LOOK_BACK = make_look_back();
 
-// A cell's term of room_total: its room_sum where it has room and some value.
-inline int room_term(int room_sum, int value_sum) { return room_sum >= 25 && value_sum >= 6 ? room_sum : 0; }
+// A cell's term of room_total: its room_sum where it has room and some value. Worked out
+// without a branch: which cells count is as good as random.
+inline int room_term(int room_sum, int value_sum) {
+  return room_sum & -static_cast<int>((room_sum >= 25) & (value_sum >= 6));
+}
 
 // Where direction d's code sits in CellSummary::codes.
 inline int codes_shift(int d) { return 12 - 4 * d; }
