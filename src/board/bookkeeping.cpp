@@ -116,10 +116,14 @@ inline void move_double_point(Board& b, int from, int to, int p, int cell) {
     set_cell_bit(b, DOUBLE_THREAT_POINTS, p, x, y);
 }
 
-// A light take-back's change beyond the records: the cell's double-threat point needs a
-// look once the light stones are all up.
-inline void note_light_cell(Board& b, int cell) {
+// A take-back's change beyond the records: the cell is stamped with the clock's next
+// value, and (under light stones) its double-threat point needs a look once the light
+// stones are all up.
+inline void note_changed_cell(Board& b, int cell, bool light) {
   UndoJournal& j = b.journal;
+  j.changed_at[cell] = j.clock + 1;
+  j.changed_cells = true;
+  if (!light) return;
   if (j.light_cell_count < LIGHT_CELLS) j.light_cells[j.light_cell_count] = static_cast<uint16_t>(cell);
   ++j.light_cell_count;
 }
@@ -199,7 +203,7 @@ inline __attribute__((always_inline)) void change_code_inline(Board& b, ChangeSi
 
 template <bool LOG, int P>
 __attribute__((noinline)) void change_code(Board& b, int cell, int d, unsigned bits, bool light) {
-  if (!LOG && light) note_light_cell(b, cell);
+  if (!LOG) note_changed_cell(b, cell, light);
   ChangeSink sink = open_sink(b, LOG);
   change_code_inline<LOG, P>(b, sink, cell, d, bits, light);
   settle_sink(b, sink);
@@ -225,6 +229,16 @@ inline void undo_change(Board& b, const SlotChange& r, bool light) {
   if (!light) move_double_point(b, c.value_sum, r.summary.value_sum, p, cell);
   s = static_cast<ShapeSlot>((s & ~slot_bits(p)) | (saved & slot_bits(p)));
   c = r.summary;
+}
+
+// undo_change with the totals moved by the summary's terms, where they are not put back
+// as a whole.
+inline void undo_change_counted(Board& b, const SlotChange& r, bool light) {
+  const int cell = r.place >> 16 & 1023, p = r.place >> 28;
+  const CellSummary& c = summary_of(b, cell, p);
+  b.room_total[p] += room_term(r.summary.room_sum, r.summary.value_sum) - room_term(c.room_sum, c.value_sum);
+  b.eval_total[p] += r.summary.weighted - c.weighted;
+  undo_change(b, r, light);
 }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
@@ -518,7 +532,7 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   e.y = static_cast<uint8_t>(y);
   e.who = static_cast<uint8_t>(who);
   e.light = light;
-  e.epoch = j.epoch;
+  e.placed_at = j.clock;
   e.eval_total[0] = b.eval_total[0];
   e.eval_total[1] = b.eval_total[1];
   e.room_total[0] = b.room_total[0];
@@ -528,30 +542,67 @@ void place_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   place_lines(b, x, y, light);
 }
 
-// The records put back as the entry saved them, then its fixups. Whether the fixups
-// changed anything.
-bool restore_entry(Board& b, const JournalEntry& e, bool light) {
+// The records put back as the entry saved them, then its fixups. Cells stamped since the
+// placement (changed beyond the records of take-backs in between) are not put back:
+// their slots along the stone's lines are worked out again, as every take-back did
+// before the journal.
+void restore_entry(Board& b, const JournalEntry& e, bool light) {
   UndoJournal& j = b.journal;
-  for (int i = j.change_count - 1; i >= e.first_change; --i) undo_change(b, j.changes[i], light);
-  b.eval_total[0] = e.eval_total[0];
-  b.eval_total[1] = e.eval_total[1];
-  b.room_total[0] = e.room_total[0];
-  b.room_total[1] = e.room_total[1];
-  bool changed = false;
+  if (j.clock == e.placed_at) {
+    for (int i = j.change_count - 1; i >= e.first_change; --i) undo_change(b, j.changes[i], light);
+    b.eval_total[0] = e.eval_total[0];
+    b.eval_total[1] = e.eval_total[1];
+    b.room_total[0] = e.room_total[0];
+    b.room_total[1] = e.room_total[1];
+    for (int i = e.first_fixup; i < j.fixup_count; ++i) apply_fixup(b, j.fixups[i], light);
+    return;
+  }
+  // Stamped before this take-back: its own changes carry the clock's next value.
+  const auto clean = [&](int cell) { return j.changed_at[cell] <= e.placed_at || j.changed_at[cell] > j.clock; };
+  for (int i = j.change_count - 1; i >= e.first_change; --i)
+    if (clean(j.changes[i].place >> 16 & 1023)) undo_change_counted(b, j.changes[i], light);
   for (int i = e.first_fixup; i < j.fixup_count; ++i)
-    if (apply_fixup(b, j.fixups[i], light)) changed = true;
-  return changed;
+    if (clean(j.fixups[i].cell)) apply_fixup(b, j.fixups[i], light);
+  const int judged = judged_players(b.rule);
+  for (int d = 0; d < 4; ++d) {
+    const LineReach reach = b.line_reach[e.x][e.y][d];
+    LineStart at = line_start(b, reach, d, e.x, e.y);
+    for (int k = reach.count; k > 0; --k, at.slot += at.stride, at.window >>= 2) {
+      const int cell = cell_of(b, at.slot);
+      if (clean(cell)) continue;
+      const unsigned window_entry = packed_patterns[at.window & 0x3FFFF];
+      if (((*at.slot ^ window_entry) & 0xFF) == 0 && judged_in(*at.slot, judged) == 0) continue;
+      refresh_slot<false>(b, cell, d, static_cast<ShapeSlot>(window_entry), judged, light);
+    }
+  }
+}
+
+// The clock moves on past the stamps of a take-back's changes. Before it could wrap, the
+// journal is emptied and the stamps start again.
+void advance_clock(Board& b) {
+  UndoJournal& j = b.journal;
+  if (++j.clock == UINT32_MAX - 1) {
+    j.entry_count = j.change_count = j.fixup_count = 0;
+    j.clock = 0;
+    std::memset(j.changed_at, 0, sizeof j.changed_at);
+  }
 }
 
 void remove_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
   UndoJournal& j = b.journal;
-  bool restored = false, changed = true;
+  j.changed_cells = false;
+  bool restored = false;
   if (j.entry_count > 0) {
     const JournalEntry& e = j.entries[j.entry_count - 1];
     if (e.x == x && e.y == y && e.who == who && e.light == light) {
-      if (e.epoch == j.epoch && (light || j.double_points_exact)) {
-        changed = restore_entry(b, e, light);
+      if (light || j.double_points_exact) {
+        restore_entry(b, e, light);
         restored = true;
+      } else {
+        // Worked out again below: the cells the placement changed may keep what it gave
+        // them where the fresh look finds nothing to change.
+        for (int i = e.first_change; i < j.change_count; ++i)
+          note_changed_cell(b, j.changes[i].place >> 16 & 1023, light);
       }
       --j.entry_count;
       j.change_count = e.first_change;
@@ -561,7 +612,7 @@ void remove_bookkeeping_impl(Board& b, int x, int y, int who, bool light) {
     }
   }
   if (!restored) refresh_lines(b, x, y, light);
-  if (changed) ++j.epoch;
+  if (j.changed_cells) advance_clock(b);
   if (light && j.light_depth > 0 && --j.light_depth == 0 && j.light_cell_count > 0) check_double_points(b);
 }
 
@@ -655,6 +706,8 @@ void init_empty_bookkeeping(Board& b) {
   j.light_depth = 0;
   j.light_cell_count = 0;
   j.double_points_exact = true;
+  j.clock = 0;
+  std::memset(j.changed_at, 0, sizeof j.changed_at);
   for (int x = 0; x < n; ++x)
     for (int y = 0; y < n; ++y) {
       const bool x_inner = x != 0 && x != n - 1;

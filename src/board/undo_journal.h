@@ -8,14 +8,16 @@
 // than it had before the placement. The placement foresees those slots (its fixups: the
 // code and room the take-back would give them, and the ones the rule must judge again),
 // and the take-back applies them after putting the rest back. A take-back that changes
-// anything beyond the saved records makes every outstanding entry stale (the epoch moves
-// on): those take-backs then work their lines out again, as does any take-back without
-// an entry of its own (the journal full, or a stone lifted out of order).
+// cells beyond its records stamps them with the journal's clock: an outstanding entry
+// puts back only the cells not stamped since its placement, and works the lines of the
+// others out again. A take-back without an entry of its own (the journal full, or a
+// stone lifted out of order) works all its lines out again.
 #pragma once
 
 #include <cstdint>
 
 #include "board/bookkeeping.h"
+#include "core/constants.h"
 
 namespace zerin {
 
@@ -45,7 +47,7 @@ struct SlotFixup {
 struct JournalEntry {
   uint8_t x, y, who;
   bool light;
-  uint64_t epoch;  // the journal's epoch when the stone was placed
+  uint32_t placed_at;  // the journal's clock when the stone was placed
   int32_t eval_total[2];
   int32_t room_total[2];
   int32_t first_change;
@@ -67,7 +69,11 @@ struct UndoJournal {
   int entry_count = 0;
   int change_count = 0;
   int fixup_count = 0;
-  uint64_t epoch = 0;
+  // Take-backs that change cells beyond their records move the clock on and stamp the
+  // cells with it.
+  uint32_t clock = 0;
+  uint32_t changed_at[MAX_CELLS] = {};
+  bool changed_cells = false;  // the take-back under way has stamped a cell
   // Light stones down, and the cells whose values their take-backs changed beyond the
   // records (their double-threat points need a look once the light stones are all up;
   // more cells than the list holds: every cell).
