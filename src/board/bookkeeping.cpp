@@ -37,25 +37,29 @@ constexpr bool may_differ_from_window(int code) {
   return code == 1 || code == SHAPE_FOUR || code == SHAPE_OVERLINE;
 }
 
-// Per judged players and a slot's two codes (its low byte): whether a placement's visit
-// that leaves the codes as they are must still read the window without the stone, for a
-// code that may differ from its window or one the rule judges.
-struct LookBack {
+// Per judged players and a slot's two codes (its low byte): bit 0, whether a code may
+// differ from its window (a placement's visit that leaves the codes as they are must
+// still compare them with the window without the stone); bits 1 and 2, whether the
+// rule judges the first and the second player's code.
+struct CodeFlags {
   uint8_t at[4][256];
 };
 
-constexpr LookBack make_look_back() {
-  LookBack t{};
+constexpr CodeFlags make_code_flags() {
+  CodeFlags t{};
   for (int judged = 0; judged < 4; ++judged)
     for (int codes = 0; codes < 256; ++codes) {
       const int first = codes & 15, second = codes >> 4;
-      const bool judge = ((judged & 1) && judged_code(first)) || ((judged & 2) && judged_code(second));
-      t.at[judged][codes] = judge || may_differ_from_window(first) || may_differ_from_window(second);
+      const bool judge_first = (judged & 1) && judged_code(first), judge_second = (judged & 2) && judged_code(second);
+      const bool may_differ = may_differ_from_window(first) || may_differ_from_window(second);
+      t.at[judged][codes] = static_cast<uint8_t>((may_differ ? 1 : 0) | (judge_first ? 2 : 0) | (judge_second ? 4 : 0));
     }
   return t;
 }
 
-constexpr LookBack LOOK_BACK = make_look_back();
+constexpr CodeFlags CODE_FLAGS = make_code_flags();
+constexpr uint8_t MAY_DIFFER = 1;
+constexpr uint8_t JUDGED_CODES = 6;
 
 // A cell's term of room_total: its room_sum where it has room and some value. Worked out
 // without a branch: which cells count is as good as random.
@@ -420,7 +424,7 @@ __attribute__((noinline)) void refresh_lines(Board& b, int x, int y, bool light)
 // the take-back will read) may read other codes, or the rule has a code to judge. The
 // stone's own cell is left to place_own_cell.
 __attribute__((noinline)) void gather_visits(Board& b, int x, int y, int judged, PlacementVisits& v) {
-  const uint8_t* const look = LOOK_BACK.at[judged];
+  const uint8_t* const look = CODE_FLAGS.at[judged];
   const ShapeSlot* const base = &b.dir_shapes[0][0][0];
 #pragma GCC unroll 1
   for (int d = 0; d < 4; ++d) {
@@ -459,24 +463,49 @@ __attribute__((noinline)) void gather_visits(Board& b, int x, int y, int judged,
 // The gathered visits of a placement: for each player a code that differs takes the
 // window's code and room, the rule judges the codes it judges, and the take-back is
 // foreseen.
+//
+// The players' parts of a slot change independently, so the rule judges a slot after
+// both have changed. Its judgement journals its own corrections (out of line: few slots
+// hold a five or an open four).
+__attribute__((noinline)) void judge_slot(Board& b, int index, int flags, bool light) {
+  if (flags & 2) check_five_rule<true>(b, index >> 2, index & 3, 0, light);
+  if (flags & 4) check_five_rule<true>(b, index >> 2, index & 3, 1, light);
+}
+
 __attribute__((noinline)) void place_slots(Board& b, const PlacementVisits& v, int judged, bool light) {
+  const uint8_t* const flags = CODE_FLAGS.at[judged];
+  const ShapeSlot* const slots = &b.dir_shapes[0][0][0];
+  UndoJournal& j = b.journal;
   ChangeSink sink = open_sink(b, true);
-  // A judgement by the rule journals its own correction: the sink is settled around it.
-  const auto judge = [&](int cell, int d, int p) {
-    settle_sink(b, sink);
-    check_five_rule<true>(b, cell, d, p, light);
-    sink = open_sink(b, true);
-  };
   for (int i = 0; i < v.count; ++i) {
-    const PendingVisit& pending = v.visits[i];
-    const int cell = pending.slot >> 2, d = pending.slot & 3;
-    const ShapeSlot* slot = &b.dir_shapes[0][0][0] + pending.slot;
-    const unsigned was = *slot, e = pending.e;
+    const int index = v.visits[i].slot;
+    const unsigned e = v.visits[i].e, back = v.visits[i].back, was = slots[index];
+    const int cell = index >> 2, d = index & 3;
     if (((was ^ e) & 0x0F) != 0) change_code_inline<true, 0>(b, sink, cell, d, e, light);
-    if ((judged & 1) && judged_code(slot_code(*slot, 0))) judge(cell, d, 0);
     if (((was ^ e) & 0xF0) != 0) change_code_inline<true, 1>(b, sink, cell, d, e, light);
-    if ((judged & 2) && judged_code(slot_code(*slot, 1))) judge(cell, d, 1);
-    foresee_take_back(b, cell, d, pending.back, was, *slot, judged);
+    unsigned now = slots[index];
+    if (flags[now & 0xFF] & JUDGED_CODES) {
+      settle_sink(b, sink);
+      judge_slot(b, index, flags[now & 0xFF], light);
+      sink = open_sink(b, true);
+      now = slots[index];
+    }
+    // The take-back's visit foreseen: a player whose code differs from the window without
+    // the stone takes its code and room, the others keep theirs. Where that leaves the
+    // slot other than it was, or gives the rule something to judge, a fixup records it.
+    const unsigned differs = back ^ now;
+    const unsigned taken = (0x0F0Fu & -static_cast<unsigned>((differs & 0x0F) != 0)) |
+                           (0xF0F0u & -static_cast<unsigned>((differs & 0xF0) != 0));
+    const unsigned after = now ^ ((now ^ back) & taken), changed = after ^ was;
+    const unsigned set = static_cast<unsigned>((changed & 0x0F0F) != 0) | static_cast<unsigned>((changed & 0xF0F0) != 0) << 1;
+    const unsigned judge = flags[after & 0xFF] >> 1 & 3;
+    if ((set | judge) == 0) continue;
+    SlotFixup& f = j.fixups[j.fixup_count++];
+    f.slot = static_cast<ShapeSlot>(after);
+    f.cell = static_cast<uint16_t>(cell);
+    f.d = static_cast<uint8_t>(d);
+    f.set = static_cast<uint8_t>(set) & 3;
+    f.judge = static_cast<uint8_t>(judge) & 3;
   }
   settle_sink(b, sink);
 }
