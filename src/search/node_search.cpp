@@ -137,7 +137,7 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
     const MoveAttributes attributes = move_attributes(x, y, node);
     const int offset = attributes.offset;
     int step = attributes.step;
-    const int own_value = b.cell_summaries[x][y].value_sum[s];
+    const int own_value = b.cell_summaries[x][y][s].value_sum;
     place_stone(b, x, y, side);
     if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
     int value;
