@@ -245,6 +245,7 @@ PatternEntry classify_window(int window, int rule) {
   PatternEntry e{};
   if (window_cell(window, 4) != 0) return e;
 
+  const bool caro = is_caro(rule);
   int best[3] = {0, 0, 0};
   bool overline[3] = {false, false, false};
   for (int k = 0; k <= 4; ++k) {
@@ -266,12 +267,18 @@ PatternEntry classify_window(int window, int rule) {
     const int flags = (first_blocked ? 1 : 0) + (last_blocked ? 2 : 0);
 
     const int code = shape_code_table[flags][m][k];
+    // Caro: a segment with an opponent's stone or the edge right past both ends can only
+    // ever become a five blocked at both ends, which does not win. Where the window holds
+    // both of those cells, the segment makes nothing; its five is marked as one that
+    // does not win. (A segment at the window's edge is judged on the board.)
+    if (caro && k > 0 && k < 4 && (before == opp || before == BLOCKED) && (after == opp || after == BLOCKED)) {
+      if (code == SHAPE_FIVE) overline[p] = true;
+      continue;
+    }
     if (code > best[p]) {
       // A five that continues into an own stone just outside the segment is six or more.
-      if (rule != RULE_FREESTYLE && code == SHAPE_FIVE && (before == p || after == p) &&
-          (p == BLACK || rule == RULE_STANDARD)) {
-        overline[p] = true;
-      }
+      const bool overline_loses = caro ? rule == RULE_CARO_EXACT : rule != RULE_FREESTYLE && (p == BLACK || rule == RULE_STANDARD);
+      if (overline_loses && code == SHAPE_FIVE && (before == p || after == p)) overline[p] = true;
       best[p] = code;
     }
   }
@@ -284,11 +291,16 @@ PatternEntry classify_window(int window, int rule) {
 }
 
 void build_pattern_tables(int rule) {
-  // The tables depend only on which of free-style, standard, Renju or another rule is in
-  // force; a rebuild for the same kind of rule (every new game) would write the same
-  // contents again.
+  // The tables depend only on which of free-style, standard, Renju, the two Caro rules or
+  // another rule is in force; a rebuild for the same kind of rule (every new game) would
+  // write the same contents again.
   static int built_kind = -1;
-  const int kind = rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 1 : rule == RULE_RENJU ? 2 : 3;
+  const int kind = rule == RULE_FREESTYLE   ? 0
+                   : rule == RULE_STANDARD  ? 1
+                   : rule == RULE_RENJU     ? 2
+                   : rule == RULE_CARO      ? 4
+                   : rule == RULE_CARO_EXACT ? 5
+                                             : 3;
   if (kind == built_kind) return;
   built_kind = kind;
   for (int w = 0; w < WINDOW_COUNT; ++w) {
