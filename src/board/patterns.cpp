@@ -277,7 +277,8 @@ PatternEntry classify_window(int window, int rule) {
     }
     if (code > best[p]) {
       // A five that continues into an own stone just outside the segment is six or more.
-      const bool overline_loses = caro ? rule == RULE_CARO_EXACT : rule != RULE_FREESTYLE && (p == BLACK || rule == RULE_STANDARD);
+      const bool overline_loses =
+          caro ? rule == RULE_CARO_EXACT : rule != RULE_FREESTYLE && (p == BLACK || rule == RULE_STANDARD);
       if (overline_loses && code == SHAPE_FIVE && (before == p || after == p)) overline[p] = true;
       best[p] = code;
     }
