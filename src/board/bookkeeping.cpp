@@ -676,22 +676,32 @@ void place_bookkeeping_light(Board& b, int x, int y, int who) { place_bookkeepin
 void remove_bookkeeping(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, false); }
 void remove_bookkeeping_light(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, true); }
 
-bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
+namespace {
+
+// Caro's open four: each end must complete a five that still wins once the opponent has
+// taken the other end, so the cell past it may not block; past it an own stone makes
+// six or more, which wins only under five or more.
+__attribute__((noinline)) bool caro_open_four_stands(const Board& b, int x, int y, int d, int player) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
-  const bool caro = is_caro(b.rule);
   for (int sign = 1; sign >= -1; sign -= 2) {
     int cx = x, cy = y;
     walk_run(b, cx, cy, sign * dx, sign * dy, player);
     const int bx = cx + sign * dx, by = cy + sign * dy;
-    if (holds_stone(b, bx, by, player)) {
-      // Filling this end would join a further own stone: six or more, which wins only
-      // under Caro's five-or-more rule.
-      if (b.rule != RULE_CARO) return false;
-    } else if (caro && caro_blocks(b, bx, by, player)) {
-      // Caro: once the opponent takes the other end, filling this one makes a five
-      // blocked at both ends.
-      return false;
-    }
+    if (holds_stone(b, bx, by, player) ? b.rule != RULE_CARO : caro_blocks(b, bx, by, player)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
+  if (is_caro(b.rule)) return caro_open_four_stands(b, x, y, d, player);
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  for (int sign = 1; sign >= -1; sign -= 2) {
+    int cx = x, cy = y;
+    walk_run(b, cx, cy, sign * dx, sign * dy, player);
+    // Filling this end would join a further own stone: six or more.
+    if (holds_stone(b, cx + sign * dx, cy + sign * dy, player)) return false;
   }
   return true;
 }
@@ -700,7 +710,7 @@ bool caro_blocks(const Board& b, int x, int y, int player) {
   return !on_board(b, x, y) || (b.cells[x][y] != EMPTY && b.cells[x][y] != player);
 }
 
-bool caro_five_wins(const Board& b, int x, int y, int d, int player) {
+__attribute__((noinline)) bool caro_five_wins(const Board& b, int x, int y, int d, int player) {
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   int fx = x, fy = y, bx = x, by = y;
   walk_run(b, fx, fy, dx, dy, player);

@@ -241,11 +241,14 @@ void store_all_orderings(int16_t (&table)[16][16][16][16], int c1, int c2, int c
 
 }  // namespace
 
-PatternEntry classify_window(int window, int rule) {
+namespace {
+
+// classify_window for the rules other than Caro (CARO false) and for Caro.
+template <bool CARO>
+PatternEntry classify(int window, int rule) {
   PatternEntry e{};
   if (window_cell(window, 4) != 0) return e;
 
-  const bool caro = is_caro(rule);
   int best[3] = {0, 0, 0};
   bool overline[3] = {false, false, false};
   for (int k = 0; k <= 4; ++k) {
@@ -271,15 +274,18 @@ PatternEntry classify_window(int window, int rule) {
     // ever become a five blocked at both ends, which does not win. Where the window holds
     // both of those cells, the segment makes nothing; its five is marked as one that
     // does not win. (A segment at the window's edge is judged on the board.)
-    if (caro && k > 0 && k < 4 && (before == opp || before == BLOCKED) && (after == opp || after == BLOCKED)) {
+    if (CARO && k > 0 && k < 4 && (before == opp || before == BLOCKED) && (after == opp || after == BLOCKED)) {
       if (code == SHAPE_FIVE) overline[p] = true;
       continue;
     }
     if (code > best[p]) {
       // A five that continues into an own stone just outside the segment is six or more.
-      const bool overline_loses =
-          caro ? rule == RULE_CARO_EXACT : rule != RULE_FREESTYLE && (p == BLACK || rule == RULE_STANDARD);
-      if (overline_loses && code == SHAPE_FIVE && (before == p || after == p)) overline[p] = true;
+      if constexpr (CARO) {
+        if (rule == RULE_CARO_EXACT && code == SHAPE_FIVE && (before == p || after == p)) overline[p] = true;
+      } else if (rule != RULE_FREESTYLE && code == SHAPE_FIVE && (before == p || after == p) &&
+                 (p == BLACK || rule == RULE_STANDARD)) {
+        overline[p] = true;
+      }
       best[p] = code;
     }
   }
@@ -289,6 +295,12 @@ PatternEntry classify_window(int window, int rule) {
     e.room[p - 1] = window_room(window, p);
   }
   return e;
+}
+
+}  // namespace
+
+PatternEntry classify_window(int window, int rule) {
+  return is_caro(rule) ? classify<true>(window, rule) : classify<false>(window, rule);
 }
 
 void build_pattern_tables(int rule) {

@@ -14,7 +14,9 @@ constexpr int32_t RULE_RENJU = 2;      // exactly five for black, who has forbid
 constexpr int32_t RULE_CARO = 8;
 constexpr int32_t RULE_CARO_EXACT = 9;
 
-constexpr bool is_caro(int32_t rule) { return rule == RULE_CARO || rule == RULE_CARO_EXACT; }
+// One comparison: 8 and 9 differ in the bit 1 only.
+constexpr bool is_caro(int32_t rule) { return (rule | 1) == RULE_CARO_EXACT; }
+static_assert(is_caro(RULE_CARO) && is_caro(RULE_CARO_EXACT) && !is_caro(RULE_RENJU) && !is_caro(-7) && !is_caro(11));
 
 // The rule the engine plays by for an INFO rule value. 0, 1 and 2 are the engine's own
 // codes. Managers that follow the Gomocup protocol send a bit mask instead (1 exactly
