@@ -249,24 +249,38 @@ inline void undo_change_counted(Board& b, const SlotChange& r, bool light) {
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
 // and an open four may have an end that would make six; under Caro a five may also be
-// blocked at both ends, and an open four may be stopped by a block at one end. Player
-// index p's code is corrected, keeping the room. Whether it corrected the code.
+// blocked at both ends, and an open four may be stopped by a block at one end
+// (check_caro_rule). Player index p's code is corrected, keeping the room. Whether it
+// corrected the code.
+template <bool LOG>
+__attribute__((noinline)) bool check_caro_rule(Board& b, int cell, int d, int p, bool light) {
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
+  const ShapeSlot s = cell_slots(b, cell)[d];
+  int corrected;
+  if (slot_code(s, p) == SHAPE_FIVE) {
+    if (caro_five_wins(b, x, y, d, p + 1)) return false;
+    corrected = SHAPE_OVERLINE;
+  } else {
+    if (is_true_open_four(b, x, y, d, p + 1)) return false;
+    corrected = SHAPE_FOUR;
+  }
+  change_code<LOG>(b, cell, d, p, static_cast<unsigned>(corrected << (4 * p) | (s & 0xFF00)), light);
+  return true;
+}
+
 template <bool LOG>
 __attribute__((noinline)) bool check_five_rule(Board& b, int cell, int d, int p, bool light) {
+  if (is_caro(b.rule)) return check_caro_rule<LOG>(b, cell, d, p, light);
   const int player = p + 1;
   const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   const ShapeSlot s = cell_slots(b, cell)[d];
   int corrected;
   if (slot_code(s, p) == SHAPE_FIVE) {
-    if (is_caro(b.rule)) {
-      if (caro_five_wins(b, x, y, d, player)) return false;
-    } else {
-      const bool overline =
-          (!holds_stone(b, x - dx, y - dy, player) && holds_stone(b, x + 5 * dx, y + 5 * dy, player)) ||
-          (!holds_stone(b, x + dx, y + dy, player) && holds_stone(b, x - 5 * dx, y - 5 * dy, player));
-      if (!overline) return false;
-    }
+    const bool overline =
+        (!holds_stone(b, x - dx, y - dy, player) && holds_stone(b, x + 5 * dx, y + 5 * dy, player)) ||
+        (!holds_stone(b, x + dx, y + dy, player) && holds_stone(b, x - 5 * dx, y - 5 * dy, player));
+    if (!overline) return false;
     corrected = SHAPE_OVERLINE;
   } else {
     if (is_true_open_four(b, x, y, d, player)) return false;

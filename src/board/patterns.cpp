@@ -297,6 +297,16 @@ PatternEntry classify(int window, int rule) {
   return e;
 }
 
+// Every window's entry, in both tables.
+template <bool CARO>
+void classify_all(int rule) {
+  for (int w = 0; w < WINDOW_COUNT; ++w) {
+    const PatternEntry e = classify<CARO>(w, rule);
+    pattern_table[w] = e;
+    packed_patterns[w] = static_cast<uint16_t>(e.code[0] | e.code[1] << 4 | e.room[0] << 8 | e.room[1] << 12);
+  }
+}
+
 }  // namespace
 
 PatternEntry classify_window(int window, int rule) {
@@ -316,11 +326,10 @@ void build_pattern_tables(int rule) {
                                              : 3;
   if (kind == built_kind) return;
   built_kind = kind;
-  for (int w = 0; w < WINDOW_COUNT; ++w) {
-    const PatternEntry e = classify_window(w, rule);
-    pattern_table[w] = e;
-    packed_patterns[w] = static_cast<uint16_t>(e.code[0] | e.code[1] << 4 | e.room[0] << 8 | e.room[1] << 12);
-  }
+  if (is_caro(rule))
+    classify_all<true>(rule);
+  else
+    classify_all<false>(rule);
 
   for (int player = 1; player <= 2; ++player) {
     const bool renju_black = rule == RULE_RENJU && player == BLACK;
