@@ -112,7 +112,7 @@ inline bool holds_stone(const Board& b, int x, int y, int player) {
 }
 
 // Moves (x, y) to the first cell after it along (dx, dy) that does not hold player's stone.
-inline __attribute__((always_inline)) void walk_run(const Board& b, int& x, int& y, int dx, int dy, int player) {
+inline void walk_run(const Board& b, int& x, int& y, int dx, int dy, int player) {
   x += dx;
   y += dy;
   while (holds_stone(b, x, y, player)) {

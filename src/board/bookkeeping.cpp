@@ -261,7 +261,7 @@ __attribute__((noinline)) bool check_caro_rule(Board& b, int cell, int d, int p,
     if (caro_five_wins(b, x, y, d, p + 1)) return false;
     corrected = SHAPE_OVERLINE;
   } else {
-    if (is_true_open_four(b, x, y, d, p + 1)) return false;
+    if (caro_open_four_stands(b, x, y, d, p + 1)) return false;
     corrected = SHAPE_FOUR;
   }
   change_code<LOG>(b, cell, d, p, static_cast<unsigned>(corrected << (4 * p) | (s & 0xFF00)), light);
@@ -690,32 +690,26 @@ void place_bookkeeping_light(Board& b, int x, int y, int who) { place_bookkeepin
 void remove_bookkeeping(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, false); }
 void remove_bookkeeping_light(Board& b, int x, int y, int who) { remove_bookkeeping_impl(b, x, y, who, true); }
 
-namespace {
-
-// Caro's open four: each end must complete a five that still wins once the opponent has
-// taken the other end, so the cell past it may not block; past it an own stone makes
-// six or more, which wins only under five or more.
-__attribute__((noinline)) bool caro_open_four_stands(const Board& b, int x, int y, int d, int player) {
-  const int dx = DIR_DX[d], dy = DIR_DY[d];
-  for (int sign = 1; sign >= -1; sign -= 2) {
-    int cx = x, cy = y;
-    walk_run(b, cx, cy, sign * dx, sign * dy, player);
-    const int bx = cx + sign * dx, by = cy + sign * dy;
-    if (holds_stone(b, bx, by, player) ? b.rule != RULE_CARO : caro_blocks(b, bx, by, player)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
-  if (is_caro(b.rule)) return caro_open_four_stands(b, x, y, d, player);
   const int dx = DIR_DX[d], dy = DIR_DY[d];
   for (int sign = 1; sign >= -1; sign -= 2) {
     int cx = x, cy = y;
     walk_run(b, cx, cy, sign * dx, sign * dy, player);
     // Filling this end would join a further own stone: six or more.
     if (holds_stone(b, cx + sign * dx, cy + sign * dy, player)) return false;
+  }
+  return true;
+}
+
+__attribute__((noinline)) bool caro_open_four_stands(const Board& b, int x, int y, int d, int player) {
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  for (int sign = 1; sign >= -1; sign -= 2) {
+    int cx = x, cy = y;
+    walk_run(b, cx, cy, sign * dx, sign * dy, player);
+    // Past this end an own stone makes six or more, which wins only under five or more;
+    // a block there leaves a five blocked at both ends once the opponent takes the other end.
+    const int bx = cx + sign * dx, by = cy + sign * dy;
+    if (holds_stone(b, bx, by, player) ? b.rule != RULE_CARO : caro_blocks(b, bx, by, player)) return false;
   }
   return true;
 }
