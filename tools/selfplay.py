@@ -260,7 +260,8 @@ class Stats:
         self.unexpected = 0
         self.overlines = 0
         self.blocked_fives = 0  # Caro: fives blocked at both ends, which do not win
-        self.false_claims = 0  # games a brain said it had won and did not win
+        self.claims = 0  # games and sides whose brain said it had won
+        self.false_claims = 0  # of those, the ones that did not win
         self.missed_wins = 0
         self.missed_blocks = 0
         self.faults = []
@@ -623,6 +624,7 @@ class Match:
         print(f"moves: {args.rule} {self.width} {self.height} " + ";".join(f"{x},{y}" for x, y in moves))
         kind, detail = result
         for c, said in claimed.items():
+            st.claims += said
             if said and kind != ("black" if c == 1 else "white"):
                 st.false_claims += 1
                 print(f"  note: {self.names[brain_of[c]]} ({'black' if c == 1 else 'white'}) claimed a win "
@@ -692,7 +694,7 @@ class Match:
         print(f"  missed fives {st.missed_wins}, unblocked fives {st.missed_blocks}")
         if args.rule in (8, 9):
             print(f"  fives blocked at both ends (no win): {st.blocked_fives}")
-        print(f"  false win claims: {st.false_claims}")
+        print(f"  win claims: {st.claims} (games and sides), false: {st.false_claims}")
         print(f"  late replies still late without their wait for a processor: {st.late_unwaited} of {st.late}")
         if st.replies:
             worst, where = st.worst
