@@ -4,7 +4,7 @@
 // bookkeeping worked out again from the cells (CodeModel, tests/board/bookkeeping_model.h).
 //
 // Input bytes:
-//   0: rule (byte % 3); 1: width, 2: height (1 + byte % 24 each)
+//   0: rule (byte % 5: 0, 1, 2, then Caro's 8 and 9); 1: width, 2: height (1 + byte % 24 each)
 //   then steps, each an op byte o and, for a placement, two cell bytes:
 //     o % 4 == 0 or 1: full placement of who = 1 + (o >> 2 & 1), or a blocked stone (3)
 //                      when (o >> 2 & 7) == 7; light stones still down are taken back
@@ -73,7 +73,8 @@ bool free_cell_from(int index, int* x, int* y) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
-  set_up(data[0] % 3, 1 + data[1] % 24, 1 + data[2] % 24);
+  constexpr int RULES[5] = {0, 1, 2, 8, 9};
+  set_up(RULES[data[0] % 5], 1 + data[1] % 24, 1 + data[2] % 24);
   CodeModel model(board);
   const PositionSnapshot empty = PositionSnapshot::take(board);
   PlacementStack stack(board, model, &twin);

@@ -9,8 +9,13 @@
 The tool keeps its own board, checks that every reply is an empty cell on the board,
 adjudicates fives (rule 0: five or more; rule 1: exactly five; rule 2: exactly five for
 black, five or more for white; black's forbidden moves are not adjudicated, an overline
-by black under rule 2 is only reported), detects a full board, and measures every
-reply's delay from the moment its command was written.
+by black under rule 2 is only reported; Caro as Gomocup's referee judges it, rule 8: more
+than five, or exactly five not blocked at both ends, rule 9: exactly five not blocked at
+both ends, where the board's edge blocks as an opponent's stone does; a five blocked at
+both ends is only reported), detects a full board, and measures every reply's delay from
+the moment its command was written. It also counts a brain's false win claims: a
+decision whose reported value says won (at least 10000) in a game the brain then does
+not win.
 
 With --swap2 each game opens as a Swap2 manager opens it: SWAP2BOARD with no stones to
 the first player, with its three stones to the second player, and, when that one adds
@@ -80,9 +85,37 @@ def run_lengths(grid, height, width, x, y):
     return lengths
 
 
-def judge(rule, colour, lengths):
-    """(wins, overline) for a stone of `colour` (1 black, 2 white) with these run lengths."""
+def blocked_ends(grid, height, width, x, y):
+    """For each direction, how many ends of the run of the stone at (x, y) have the
+    board's edge or an opponent's stone right past them (Caro's blocks)."""
+    colour = grid[x][y]
+    counts = []
+    for dx, dy in DIRECTIONS:
+        n = 0
+        for sign in (1, -1):
+            cx, cy = x + sign * dx, y + sign * dy
+            while 0 <= cx < height and 0 <= cy < width and grid[cx][cy] == colour:
+                cx += sign * dx
+                cy += sign * dy
+            if not (0 <= cx < height and 0 <= cy < width) or grid[cx][cy] != 0:
+                n += 1
+        counts.append(n)
+    return counts
+
+
+def caro_blocked_five(rule, lengths, blocked):
+    """Whether under Caro the stone makes a five blocked at both ends (no win)."""
+    return rule in (8, 9) and any(n == 5 and b == 2 for n, b in zip(lengths, blocked))
+
+
+def judge(rule, colour, lengths, blocked=(0, 0, 0, 0)):
+    """(wins, overline) for a stone of `colour` (1 black, 2 white) with these run lengths
+    and, for Caro, these counts of blocked ends (blocked_ends)."""
     longest = max(lengths)
+    if rule == 8:  # Caro, five or more: longer always wins, exactly five unless blocked at both ends
+        return any(n > 5 or (n == 5 and b < 2) for n, b in zip(lengths, blocked)), False
+    if rule == 9:  # Caro, exactly five not blocked at both ends; an overline is reported
+        return any(n == 5 and b < 2 for n, b in zip(lengths, blocked)), longest > 5
     if rule == 0:
         return longest >= 5, False
     if rule == 1:
@@ -101,7 +134,7 @@ def five_points(grid, height, width, rule, colour):
             if row[y] != 0:
                 continue
             row[y] = colour
-            if judge(rule, colour, run_lengths(grid, height, width, x, y))[0]:
+            if judge(rule, colour, run_lengths(grid, height, width, x, y), blocked_ends(grid, height, width, x, y))[0]:
                 cells.add((x, y))
             row[y] = 0
     return cells
@@ -196,6 +229,11 @@ def score_text(scores):
             f"score {mean:.3f} +- {2 * spread / n ** 0.5:.3f} (2 standard errors, {n} games)")
 
 
+def claims_win(lines):
+    """Whether a decision's lines report a won value."""
+    return any((v := summary_value(line)) is not None and v >= 10000 for line in lines)
+
+
 def summary_value(line):
     """The evaluation of a decision's summary line (plain or show_detail form), or None."""
     m = re.match(r"^MESSAGE Speed: \d+ \| Evaluation: (-?\d+)", line)
@@ -221,6 +259,9 @@ class Stats:
         self.errors = 0
         self.unexpected = 0
         self.overlines = 0
+        self.blocked_fives = 0  # Caro: fives blocked at both ends, which do not win
+        self.claims = 0  # games and sides whose brain said it had won
+        self.false_claims = 0  # of those, the ones that did not win
         self.missed_wins = 0
         self.missed_blocks = 0
         self.faults = []
@@ -493,6 +534,7 @@ class Match:
         for k, (x, y) in enumerate(moves):
             grid[x][y] = k % 2 + 1
         known = [0, 0]  # moves each brain has been told of or has made
+        claimed = {1: False, 2: False}  # colour -> a decision of its brain said won
         cells = self.width * self.height
         label = (f"game {game + 1}: {self.names[brain_of[1]]} black, {self.names[brain_of[2]]} white, "
                  f"rule {args.rule}, {self.width}x{self.height}")
@@ -532,7 +574,7 @@ class Match:
                 sent = brain.send(f"TURN {x},{y}")
             own_fives = five_points(grid, self.height, self.width, args.rule, colour)
             their_fives = five_points(grid, self.height, self.width, args.rule, colour ^ 3)
-            x, y, stamp, _ = brain.wait_move(self.hard_timeout())
+            x, y, stamp, others = brain.wait_move(self.hard_timeout())
             if args.judge:
                 brain.suspend()
             where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
@@ -561,11 +603,19 @@ class Match:
             moves.append((x, y))
             known[i] = len(moves)
             last = (x, y)
-            wins, overline = judge(args.rule, colour, run_lengths(grid, self.height, self.width, x, y))
+            lengths = run_lengths(grid, self.height, self.width, x, y)
+            blocked = blocked_ends(grid, self.height, self.width, x, y)
+            wins, overline = judge(args.rule, colour, lengths, blocked)
+            if claims_win(others):
+                claimed[colour] = True
             if overline:
                 st.overlines += 1
                 print(f"  note: {where}: {'black' if colour == 1 else 'white'} made an overline at {x},{y}"
-                      + (" (rule 1: no win)" if args.rule == 1 else " (not adjudicated)"))
+                      + (" (no win)" if args.rule in (1, 9) else " (not adjudicated)"))
+            if caro_blocked_five(args.rule, lengths, blocked):
+                st.blocked_fives += 1
+                print(f"  note: {where}: {'black' if colour == 1 else 'white'} made a five blocked at both ends "
+                      f"at {x},{y} (no win)")
             if wins:
                 result = ("black" if colour == 1 else "white", f"five at move {len(moves)} ({x},{y})")
 
@@ -573,6 +623,12 @@ class Match:
         # The game in the positions-file form (RULE WIDTH HEIGHT MOVES), to replay a move.
         print(f"moves: {args.rule} {self.width} {self.height} " + ";".join(f"{x},{y}" for x, y in moves))
         kind, detail = result
+        for c, said in claimed.items():
+            st.claims += said
+            if said and kind != ("black" if c == 1 else "white"):
+                st.false_claims += 1
+                print(f"  note: {self.names[brain_of[c]]} ({'black' if c == 1 else 'white'}) claimed a win "
+                      "and did not win")
         if kind in ("black", "white"):
             winner = self.names[brain_of[1 if kind == "black" else 2]]
             st.wins[winner] = st.wins.get(winner, 0) + 1
@@ -636,6 +692,9 @@ class Match:
         print(f"  replies: {st.replies}, illegal {st.illegal}, late {st.late}, ERROR lines {st.errors}, "
               f"unexpected lines {st.unexpected}, overlines {st.overlines}")
         print(f"  missed fives {st.missed_wins}, unblocked fives {st.missed_blocks}")
+        if args.rule in (8, 9):
+            print(f"  fives blocked at both ends (no win): {st.blocked_fives}")
+        print(f"  win claims: {st.claims} (games and sides), false: {st.false_claims}")
         print(f"  late replies still late without their wait for a processor: {st.late_unwaited} of {st.late}")
         if st.replies:
             worst, where = st.worst
@@ -691,7 +750,7 @@ def main():
     p.add_argument("--engine1", default=DEFAULT_ENGINE, help="command of the first engine (black in odd games)")
     p.add_argument("--engine2", default=DEFAULT_ENGINE, help="command of the second engine")
     p.add_argument("--games", type=int, default=2)
-    p.add_argument("--rule", type=int, default=0, choices=[0, 1, 2])
+    p.add_argument("--rule", type=int, default=0, choices=[0, 1, 2, 8, 9])
     p.add_argument("--size", default="15", help="W or WxH (RECTSTART W,H when they differ)")
     p.add_argument("--timeout-turn", type=int, default=100, help="INFO timeout_turn, milliseconds")
     p.add_argument("--timeout-match", type=int, default=1000000,

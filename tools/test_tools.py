@@ -14,8 +14,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from bench_signature import compare, read_bench  # noqa: E402
 from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
-from selfplay import (five_points, judge, parse_swap2_answer, points, run_lengths, score_text,  # noqa: E402
-                      summary_value, swap2_answer_problem, swap2_outcome)
+from selfplay import (blocked_ends, claims_win, five_points, judge, parse_swap2_answer, points,  # noqa: E402
+                      run_lengths, score_text, summary_value, swap2_answer_problem, swap2_outcome)
 from swap2_calibrate import draw_opening, value_range  # noqa: E402
 from soak import schedule  # noqa: E402
 
@@ -80,6 +80,57 @@ class Adjudication(unittest.TestCase):
         self.assertEqual(five_points(grid, 15, 15, 2, 1), {(7, 0)})
         grid = grid_with(15, 15, {k: 2 for k in stones})
         self.assertEqual(five_points(grid, 15, 15, 2, 2), {(7, 0), (7, 5)})
+
+
+# Caro as Gomocup's referee judges it: a run of exactly five with the edge or an opponent's
+# stone right past each end does not win; under 8 a longer run always wins, under 9 never.
+class CaroAdjudication(unittest.TestCase):
+    def test_blocked_ends_count_stones_and_the_edge(self):
+        # Row 7: O X X X X X . -- one end against white, the other open.
+        stones = {(7, 2): 2, (7, 3): 1, (7, 4): 1, (7, 5): 1, (7, 6): 1, (7, 7): 1}
+        grid = grid_with(15, 15, stones)
+        self.assertEqual(blocked_ends(grid, 15, 15, 7, 5)[0], 1)
+        grid[7][8] = 2
+        self.assertEqual(blocked_ends(grid, 15, 15, 7, 5)[0], 2)
+        # Column 0 from the edge: (0, 0)..(4, 0), the edge past (0, 0).
+        grid = grid_with(15, 15, {(x, 0): 1 for x in range(5)})
+        self.assertEqual(blocked_ends(grid, 15, 15, 2, 0)[1], 1)
+        grid[5][0] = 2
+        self.assertEqual(blocked_ends(grid, 15, 15, 2, 0)[1], 2)
+
+    def test_five_blocked_at_both_ends_does_not_win(self):
+        for rule in (8, 9):
+            self.assertEqual(judge(rule, 1, [5, 1, 1, 1], [1, 0, 0, 0]), (True, False))
+            self.assertEqual(judge(rule, 2, [5, 1, 1, 1], [0, 0, 0, 0]), (True, False))
+            self.assertEqual(judge(rule, 1, [5, 1, 1, 1], [2, 0, 0, 0])[0], False)
+            # Another direction's open five still wins.
+            self.assertEqual(judge(rule, 1, [5, 5, 1, 1], [2, 1, 0, 0])[0], True)
+
+    def test_overline_by_caro_rule(self):
+        self.assertEqual(judge(8, 1, [6, 1, 1, 1], [2, 0, 0, 0]), (True, False))  # longer always wins
+        self.assertEqual(judge(9, 1, [6, 1, 1, 1], [0, 0, 0, 0]), (False, True))  # never under 9
+        self.assertEqual(judge(9, 1, [6, 5, 1, 1], [0, 1, 0, 0]), (True, True))
+
+    def test_five_points_leave_out_blocked_fives(self):
+        # Row 7: O X X X X . O  -- (7, 5) completes a five between two white stones; row 9
+        # along the edge: X X X X . with nothing past (9, 4), then white at (9, 5).
+        stones = {(7, 0): 2, (7, 1): 1, (7, 2): 1, (7, 3): 1, (7, 4): 1, (7, 6): 2,
+                  (9, 0): 1, (9, 1): 1, (9, 2): 1, (9, 3): 1}
+        grid = grid_with(15, 15, stones)
+        self.assertEqual(five_points(grid, 15, 15, 0, 1), {(7, 5), (9, 4)})
+        for rule in (8, 9):
+            self.assertEqual(five_points(grid, 15, 15, rule, 1), {(9, 4)})
+        grid[9][5] = 2  # the edge past (9, 0), white past (9, 4)
+        for rule in (8, 9):
+            self.assertEqual(five_points(grid, 15, 15, rule, 1), set())
+        # Six: (7, 5) with a black stone in place of white at (7, 6) and (7, 7) white.
+        grid[7][6], grid[7][7] = 1, 2
+        self.assertEqual(five_points(grid, 15, 15, 8, 1), {(7, 5)})
+        self.assertEqual(five_points(grid, 15, 15, 9, 1), set())
+
+    def test_win_claims(self):
+        self.assertTrue(claims_win(["MESSAGE 0.5 | 5 | 100 | 12ms | 0.0 | 7 | 9 | 10000 "]))
+        self.assertFalse(claims_win(["MESSAGE 0.5 | 5 | 100 | 12ms | 0.0 | 7 | 9 | -10000 :-(", "MESSAGE x"]))
 
 
 class Swap2Answers(unittest.TestCase):

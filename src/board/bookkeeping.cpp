@@ -19,8 +19,10 @@ constexpr int8_t KIND_OF_CODE[16] = {-1, -1, -1, -1, -1, -1, -1, THREE_POINTS, T
 
 // Whose fives and open fours the rule judges beyond the window (check_five_rule), a bit
 // per player index: the first player's under every rule but free-style, the second
-// player's under the standard rule only.
-inline int judged_players(int rule) { return rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 3 : 1; }
+// player's under the standard and the Caro rules only.
+inline int judged_players(int rule) {
+  return rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD || is_caro(rule) ? 3 : 1;
+}
 
 constexpr bool judged_code(int code) { return code == SHAPE_OPEN_FOUR || code == SHAPE_FIVE; }
 
@@ -246,10 +248,29 @@ inline void undo_change_counted(Board& b, const SlotChange& r, bool light) {
 }
 
 // Under rules 1 and 2 a window's five may be an overline seen from outside the window,
-// and an open four may have an end that would make six: player index p's code is
-// corrected, keeping the room. Whether it corrected the code.
+// and an open four may have an end that would make six; under Caro a five may also be
+// blocked at both ends, and an open four may be stopped by a block at one end
+// (check_caro_rule). Player index p's code is corrected, keeping the room. Whether it
+// corrected the code.
+template <bool LOG>
+__attribute__((noinline)) bool check_caro_rule(Board& b, int cell, int d, int p, bool light) {
+  const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
+  const ShapeSlot s = cell_slots(b, cell)[d];
+  int corrected;
+  if (slot_code(s, p) == SHAPE_FIVE) {
+    if (caro_five_wins(b, x, y, d, p + 1)) return false;
+    corrected = SHAPE_OVERLINE;
+  } else {
+    if (caro_open_four_stands(b, x, y, d, p + 1)) return false;
+    corrected = SHAPE_FOUR;
+  }
+  change_code<LOG>(b, cell, d, p, static_cast<unsigned>(corrected << (4 * p) | (s & 0xFF00)), light);
+  return true;
+}
+
 template <bool LOG>
 __attribute__((noinline)) bool check_five_rule(Board& b, int cell, int d, int p, bool light) {
+  if (is_caro(b.rule)) return check_caro_rule<LOG>(b, cell, d, p, light);
   const int player = p + 1;
   const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
   const int dx = DIR_DX[d], dy = DIR_DY[d];
@@ -678,6 +699,34 @@ bool is_true_open_four(const Board& b, int x, int y, int d, int player) {
     if (holds_stone(b, cx + sign * dx, cy + sign * dy, player)) return false;
   }
   return true;
+}
+
+__attribute__((noinline)) bool caro_open_four_stands(const Board& b, int x, int y, int d, int player) {
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  for (int sign = 1; sign >= -1; sign -= 2) {
+    int cx = x, cy = y;
+    walk_run(b, cx, cy, sign * dx, sign * dy, player);
+    // Past this end an own stone makes six or more, which wins only under five or more;
+    // a block there leaves a five blocked at both ends once the opponent takes the other end.
+    const int bx = cx + sign * dx, by = cy + sign * dy;
+    if (holds_stone(b, bx, by, player) ? b.rule != RULE_CARO : caro_blocks(b, bx, by, player)) return false;
+  }
+  return true;
+}
+
+bool caro_blocks(const Board& b, int x, int y, int player) {
+  return !on_board(b, x, y) || (b.cells[x][y] != EMPTY && b.cells[x][y] != player);
+}
+
+__attribute__((noinline)) bool caro_five_wins(const Board& b, int x, int y, int d, int player) {
+  const int dx = DIR_DX[d], dy = DIR_DY[d];
+  int fx = x, fy = y, bx = x, by = y;
+  walk_run(b, fx, fy, dx, dy, player);
+  walk_run(b, bx, by, -dx, -dy, player);
+  // The run's cells lie strictly between the two ends, on one line.
+  const int length = dx != 0 ? (fx - bx) * dx - 1 : (fy - by) * dy - 1;
+  if (length > 5) return b.rule == RULE_CARO;
+  return length == 5 && !(caro_blocks(b, fx, fy, player) && caro_blocks(b, bx, by, player));
 }
 
 namespace {

@@ -72,6 +72,18 @@ void place_bookkeeping(Board& b, int x, int y, int who);
 void place_bookkeeping_light(Board& b, int x, int y, int who);
 void remove_bookkeeping(Board& b, int x, int y, int who);
 void remove_bookkeeping_light(Board& b, int x, int y, int who);
+// Whether the four a stone of player's on the empty (x, y) would make along d, with an
+// empty cell at each end, wins whichever end the opponent takes: neither end may
+// complete six or more (the rules but Caro), or (Caro, caro_open_four_stands) a five
+// that Caro does not count once the opponent has taken the other end.
 bool is_true_open_four(const Board& b, int x, int y, int d, int player);
+bool caro_open_four_stands(const Board& b, int x, int y, int d, int player);
+
+// Caro: whether the cell past an end of player's run blocks it (an opponent's stone, a
+// blocked cell, or off the board: the edge blocks as a stone does).
+bool caro_blocks(const Board& b, int x, int y, int player);
+// Caro: whether a stone of player's on the empty (x, y) makes a run along d that wins:
+// exactly five not blocked at both ends, or (under five or more) longer.
+bool caro_five_wins(const Board& b, int x, int y, int d, int player);
 
 }  // namespace zerin

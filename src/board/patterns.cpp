@@ -241,7 +241,11 @@ void store_all_orderings(int16_t (&table)[16][16][16][16], int c1, int c2, int c
 
 }  // namespace
 
-PatternEntry classify_window(int window, int rule) {
+namespace {
+
+// classify_window for the rules other than Caro (CARO false) and for Caro.
+template <bool CARO>
+PatternEntry classify(int window, int rule) {
   PatternEntry e{};
   if (window_cell(window, 4) != 0) return e;
 
@@ -266,10 +270,20 @@ PatternEntry classify_window(int window, int rule) {
     const int flags = (first_blocked ? 1 : 0) + (last_blocked ? 2 : 0);
 
     const int code = shape_code_table[flags][m][k];
+    // Caro: a segment with an opponent's stone or the edge right past both ends can only
+    // ever become a five blocked at both ends, which does not win. Where the window holds
+    // both of those cells, the segment makes nothing; its five is marked as one that
+    // does not win. (A segment at the window's edge is judged on the board.)
+    if (CARO && k > 0 && k < 4 && (before == opp || before == BLOCKED) && (after == opp || after == BLOCKED)) {
+      if (code == SHAPE_FIVE) overline[p] = true;
+      continue;
+    }
     if (code > best[p]) {
       // A five that continues into an own stone just outside the segment is six or more.
-      if (rule != RULE_FREESTYLE && code == SHAPE_FIVE && (before == p || after == p) &&
-          (p == BLACK || rule == RULE_STANDARD)) {
+      if constexpr (CARO) {
+        if (rule == RULE_CARO_EXACT && code == SHAPE_FIVE && (before == p || after == p)) overline[p] = true;
+      } else if (rule != RULE_FREESTYLE && code == SHAPE_FIVE && (before == p || after == p) &&
+                 (p == BLACK || rule == RULE_STANDARD)) {
         overline[p] = true;
       }
       best[p] = code;
@@ -283,19 +297,39 @@ PatternEntry classify_window(int window, int rule) {
   return e;
 }
 
-void build_pattern_tables(int rule) {
-  // The tables depend only on which of free-style, standard, Renju or another rule is in
-  // force; a rebuild for the same kind of rule (every new game) would write the same
-  // contents again.
-  static int built_kind = -1;
-  const int kind = rule == RULE_FREESTYLE ? 0 : rule == RULE_STANDARD ? 1 : rule == RULE_RENJU ? 2 : 3;
-  if (kind == built_kind) return;
-  built_kind = kind;
+// Every window's entry, in both tables.
+template <bool CARO>
+void classify_all(int rule) {
   for (int w = 0; w < WINDOW_COUNT; ++w) {
-    const PatternEntry e = classify_window(w, rule);
+    const PatternEntry e = classify<CARO>(w, rule);
     pattern_table[w] = e;
     packed_patterns[w] = static_cast<uint16_t>(e.code[0] | e.code[1] << 4 | e.room[0] << 8 | e.room[1] << 12);
   }
+}
+
+}  // namespace
+
+PatternEntry classify_window(int window, int rule) {
+  return is_caro(rule) ? classify<true>(window, rule) : classify<false>(window, rule);
+}
+
+void build_pattern_tables(int rule) {
+  // The tables depend only on which of free-style, standard, Renju, the two Caro rules or
+  // another rule is in force; a rebuild for the same kind of rule (every new game) would
+  // write the same contents again.
+  static int built_kind = -1;
+  const int kind = rule == RULE_FREESTYLE   ? 0
+                   : rule == RULE_STANDARD  ? 1
+                   : rule == RULE_RENJU     ? 2
+                   : rule == RULE_CARO      ? 4
+                   : rule == RULE_CARO_EXACT ? 5
+                                             : 3;
+  if (kind == built_kind) return;
+  built_kind = kind;
+  if (is_caro(rule))
+    classify_all<true>(rule);
+  else
+    classify_all<false>(rule);
 
   for (int player = 1; player <= 2; ++player) {
     const bool renju_black = rule == RULE_RENJU && player == BLACK;

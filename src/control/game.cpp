@@ -131,6 +131,7 @@ void apply_rule(SearchWorker& w) {
   if (rebuild) {
     log_line("MESSAGE Rule %s", rule == RULE_FREESTYLE  ? "Gomoku (Freestyle)"
                                 : rule == RULE_STANDARD ? "Gomoku (Standard)"
+                                : is_caro(rule)         ? "Caro"
                                                         : "Renju");
     rebuild_position(w, rule);
   }

@@ -211,6 +211,14 @@ int forced_block(SearchWorker& w, int side) {
   if (collect_five_points(w.board, cells, side) > 0) return 0;
   const int n = collect_five_points(w.board, cells, opponent(side));
   if (n == 0) return 0;
+  if (n >= 2 && is_caro(w.board.rule)) {
+    // Caro: one stone may stop them all, taking the other end of a five's run.
+    const int i = caro_stopping_block(w.board, cells, n, opponent(side));
+    if (i >= 0) {
+      w.best_move = {cells[i].x, cells[i].y};
+      return 1;
+    }
+  }
   w.best_move = {cells[0].x, cells[0].y};
   return n;
 }

@@ -215,8 +215,16 @@ SearchNode::SearchNode(SearchWorker& worker, int depth_, int alpha_, int beta_, 
 
 int forced_block_move(SearchNode& node) {
   const int o = player_index(opponent(node.side));
-  const ThreatSets& t = node.w.board.threat_sets;
+  Board& b = node.w.board;
+  const ThreatSets& t = b.threat_sets;
   if (t.set_rows[FIVE_POINTS][o] == 0) return 0;
+  if (is_caro(b.rule)) {
+    // Where one block stops all the fives, it is the move; else the first is as lost as any.
+    const int n = collect_five_points(b, node.list, opponent(node.side));
+    const int i = n >= 2 ? caro_stopping_block(b, node.list, n, opponent(node.side)) : 0;
+    node.list[0] = node.list[i > 0 ? i : 0];
+    return 1;
+  }
   int fx, fy;
   first_cell(t.set_rows[FIVE_POINTS][o], t.row_mask[FIVE_POINTS][o], &fx, &fy);
   node.list[0].x = static_cast<int16_t>(fx);

@@ -51,6 +51,17 @@ int collect_plain_threat_points(const Board& b, Candidate* list, int player) {
   });
 }
 
+int caro_stopping_block(Board& b, const Candidate* list, int count, int attacker) {
+  const int a = player_index(attacker);
+  for (int i = 0; i < count; ++i) {
+    place_stone_light(b, list[i].x, list[i].y, opponent(attacker));
+    const bool stopped = b.threat_sets.set_rows[FIVE_POINTS][a] == 0;
+    remove_stone_light(b, list[i].x, list[i].y, opponent(attacker));
+    if (stopped) return i;
+  }
+  return -1;
+}
+
 int defence_points(Board& b, Candidate* list, int attacker, int x, int y) {
   int d = 0;
   while (d < 3 && slot_code(b.dir_shapes[x][y][d], attacker - 1) != SHAPE_OPEN_FOUR) ++d;

@@ -19,6 +19,12 @@ int collect_double_threat_points(const Board& b, Candidate* list, int player);
 // Four or three points that are not double-threat points.
 int collect_plain_threat_points(const Board& b, Candidate* list, int player);
 
+// Caro, with the attacker to complete a five at `count` five points (count >= 2) listed
+// from list[0]: one stone can stop several fives on one line, since a five point whose
+// run's other end it takes may become a five blocked at both ends. The index of the
+// first five point after whose block the attacker has no five point left, or -1.
+int caro_stopping_block(Board& b, const Candidate* list, int count, int attacker);
+
 // For an open-four point (x, y) of the attacker: the two further cells that stop the open
 // three, written to list[0] and list[1]; returns 2, or 0 when none are needed.
 int defence_points(Board& b, Candidate* list, int attacker, int x, int y);

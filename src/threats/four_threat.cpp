@@ -39,7 +39,8 @@ int defender_node(ThreatContext& c, int depth, int side, int ply, int level, Can
     }
   }
   if (n == 0) {
-    // No five point at all: the "four" completes only to an overline, so no threat.
+    // No five point at all: the "four" completes only to an overline (or, under Caro, a
+    // five blocked at both ends), so no threat.
     // Every five point forbidden: black cannot block and loses.
     const int result = found == 0 ? 0 : -(WIN_VALUE + level);
     store(c, result, level, DEFENDER, side);

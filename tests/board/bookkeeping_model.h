@@ -58,12 +58,81 @@ inline int run_length(const Board& b, int x, int y, int d, int player, int fx = 
   return length;
 }
 
+// Caro: the cells just past both ends of the run through (x, y) along d (counted as the
+// player's, and (fx, fy) too when given), and whether a cell past an end blocks it: off
+// the board, an opponent's stone or a blocked cell, or the cell `taken` (the opponent's
+// answer the caller has in mind).
+struct RunEnds {
+  int length;
+  int x[2], y[2];
+};
+
+inline RunEnds run_ends(const Board& b, int x, int y, int d, int player, int fx = -100, int fy = -100) {
+  auto own = [&](int cx, int cy) {
+    return (cx == x && cy == y) || (cx == fx && cy == fy) || holds_stone(b, cx, cy, player);
+  };
+  RunEnds r{1, {0, 0}, {0, 0}};
+  for (int side = 0; side < 2; ++side) {
+    const int sx = side == 0 ? DIR_DX[d] : -DIR_DX[d], sy = side == 0 ? DIR_DY[d] : -DIR_DY[d];
+    int i = 1;
+    while (own(x + i * sx, y + i * sy)) ++i;
+    r.length += i - 1;
+    r.x[side] = x + i * sx;
+    r.y[side] = y + i * sy;
+  }
+  return r;
+}
+
+inline bool caro_end_blocks(const Board& b, int x, int y, int player, int taken_x = -100, int taken_y = -100) {
+  if (x == taken_x && y == taken_y) return true;
+  if (!on_board(b, x, y)) return true;
+  return b.cells[x][y] != 0 && b.cells[x][y] != player;
+}
+
+// Caro: whether the run (length and ends) wins: exactly five not blocked at both ends,
+// or longer under the five-or-more rule (8).
+inline bool caro_run_wins(const Board& b, const RunEnds& r, int player, int taken_x = -100, int taken_y = -100) {
+  if (r.length > 5) return b.rule == 8;
+  return r.length == 5 && !(caro_end_blocks(b, r.x[0], r.y[0], player, taken_x, taken_y) &&
+                            caro_end_blocks(b, r.x[1], r.y[1], player, taken_x, taken_y));
+}
+
+// Caro (rules 8 and 9, both players): a window five or a five the window marks as not
+// winning is what the whole run says; an open four is one only when each completion
+// still wins after the opponent has taken the other.
+inline int caro_judged_code(const Board& b, int x, int y, int d, int player, int window_code) {
+  if (window_code == SHAPE_FIVE || window_code == SHAPE_OVERLINE)
+    return caro_run_wins(b, run_ends(b, x, y, d, player), player) ? SHAPE_FIVE : SHAPE_OVERLINE;
+  if (window_code != SHAPE_OPEN_FOUR) return window_code;
+  const int four = run_length(b, x, y, d, player);
+  std::vector<int> completions;
+  for (int i = -5; i <= 5; ++i) {
+    const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
+    if (i == 0 || !on_board(b, cx, cy) || b.cells[cx][cy] != 0) continue;
+    if (run_length(b, x, y, d, player, cx, cy) > four) completions.push_back(i);
+  }
+  int standing = 0;
+  for (int i : completions)
+    for (int j : completions) {
+      if (i == j) continue;
+      const int cx = x + i * DIR_DX[d], cy = y + i * DIR_DY[d];
+      const int tx = x + j * DIR_DX[d], ty = y + j * DIR_DY[d];
+      if (caro_run_wins(b, run_ends(b, x, y, d, player, cx, cy), player, tx, ty)) {
+        ++standing;
+        break;
+      }
+    }
+  return standing >= 2 ? window_code : SHAPE_FOUR;
+}
+
 // The code a stone of player on the empty cell (x, y) really has along d under the rule,
 // given what the 9-cell window says: a window five that is part of a longer run is an
 // overline, and an open four one of whose completions would give six or more is just a
 // four. Only the first player under rules 1 and 2 and the second player under rule 1 are
-// judged this way; the others keep the window's code.
+// judged this way; the others keep the window's code. Caro judges both players its own
+// way (caro_judged_code).
 inline int judged_code(const Board& b, int x, int y, int d, int player, int window_code) {
+  if (b.rule == 8 || b.rule == 9) return caro_judged_code(b, x, y, d, player, window_code);
   const bool judged = player == 1 ? b.rule != 0 : b.rule == 1;
   if (!judged) return window_code;
   if (window_code == SHAPE_FIVE && run_length(b, x, y, d, player) > 5) return SHAPE_OVERLINE;
@@ -301,6 +370,14 @@ class CodeModel {
             overlines_seen += table == 12 && expected == 13;
             false_open_fours_seen += table == 11 && expected == 9;
             fives_seen += expected == 12;
+            if (expected == 13 && b.cells[x][y] == 0 && run_length(b, x, y, d, player) == 5) {
+              // Caro's fives blocked at both ends, those the window cannot see whole, and
+              // those with the board's edge for one block.
+              ++blocked_fives_seen;
+              beyond_window_blocks_seen += table == 12;
+              const RunEnds r = run_ends(b, x, y, d, player);
+              edge_blocks_seen += !on_board(b, r.x[0], r.y[0]) || !on_board(b, r.x[1], r.y[1]);
+            }
           }
         }
       }
@@ -311,6 +388,9 @@ class CodeModel {
   long overlines_seen = 0;
   long false_open_fours_seen = 0;
   long fives_seen = 0;
+  long blocked_fives_seen = 0;
+  long beyond_window_blocks_seen = 0;
+  long edge_blocks_seen = 0;
 
  private:
   const Board& b_;

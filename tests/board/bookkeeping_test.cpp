@@ -209,6 +209,132 @@ TEST_F(BookkeepingTest, RenjuOpenFourWithAStoneBehindACompletionIsAFour) {
   EXPECT_TRUE(in_kind(1, 1, 7, 7));
 }
 
+// Caro: a run of exactly five with an opponent's stone or the edge right past each end
+// does not win, whichever player makes it.
+TEST_F(BookkeepingTest, CaroFiveBlockedAtBothEndsIsNoFive) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT})
+    for (int player = 1; player <= 2; ++player) {
+      const int opp = 3 - player;
+      new_board(rule, 15, 15);
+      // Stones on (7, 4), (7, 5), (7, 7), (7, 8); (7, 6) completes the five, whose ends
+      // (7, 3) and (7, 9) lie inside its window.
+      for (int y : {4, 5, 7, 8}) place_stone(position, 7, y, player);
+      EXPECT_EQ(code(7, 6, 0, player), 12) << rule << " " << player;
+      place_stone(position, 7, 3, opp);
+      EXPECT_EQ(code(7, 6, 0, player), 12) << "one end blocked still wins";
+      place_stone(position, 7, 9, opp);
+      EXPECT_EQ(code(7, 6, 0, player), 13) << rule << " " << player;
+      EXPECT_FALSE(in_kind(0, player, 7, 6));
+      EXPECT_LT(value_sum(7, 6, player), shape_value[SHAPE_FIVE]);
+      remove_stone(position, 7, 9, opp);
+      EXPECT_EQ(code(7, 6, 0, player), 12);
+      EXPECT_TRUE(in_kind(0, player, 7, 6));
+      ASSERT_EQ(sums_and_sets_fault(position, true), "");
+    }
+}
+
+// The blocks that decide a five lie past its ends: one of them is five cells from the
+// cell that completes it, outside that cell's window. Placing and lifting a stone there
+// (and at the near end) must change the verdict, with the journal and without it.
+TEST_F(BookkeepingTest, CaroBlocksPastTheWindowChangeTheVerdict) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT})
+    for (bool journal : {true, false}) {
+      new_board(rule, 15, 15);
+      position.journal.enabled = journal;
+      // (7, 4) completes (7, 4)..(7, 8); its ends are (7, 3) and (7, 9), five steps away.
+      for (int y = 5; y <= 8; ++y) place_stone(position, 7, y, BLACK);
+      place_stone(position, 7, 3, WHITE);
+      EXPECT_EQ(code(7, 4, 0, BLACK), 12);
+      place_stone(position, 7, 9, WHITE);  // the far end, outside (7, 4)'s window
+      EXPECT_EQ(pattern_table[window_from_word(position, 0, 7, 4)].code[0], 12) << "the window cannot tell";
+      EXPECT_EQ(code(7, 4, 0, BLACK), 13) << rule << " journal " << journal;
+      EXPECT_FALSE(in_kind(0, BLACK, 7, 4));
+      remove_stone(position, 7, 9, WHITE);
+      EXPECT_EQ(code(7, 4, 0, BLACK), 12);
+      place_stone(position, 7, 9, WHITE);
+      remove_stone(position, 7, 9, WHITE);
+      remove_stone(position, 7, 3, WHITE);
+      // The near end last: the far end stays blocked while the near one comes and goes.
+      place_stone(position, 7, 9, WHITE);
+      EXPECT_EQ(code(7, 4, 0, BLACK), 12);
+      place_stone_light(position, 7, 3, WHITE);
+      EXPECT_EQ(code(7, 4, 0, BLACK), 13);
+      remove_stone_light(position, 7, 3, WHITE);
+      EXPECT_EQ(code(7, 4, 0, BLACK), 12);
+      EXPECT_TRUE(in_kind(0, BLACK, 7, 4));
+      // An own stone past the far end makes six: a win under five or more only.
+      remove_stone(position, 7, 9, WHITE);
+      place_stone(position, 7, 3, WHITE);
+      place_stone(position, 7, 9, BLACK);
+      EXPECT_EQ(code(7, 4, 0, BLACK), rule == RULE_CARO ? 12 : 13);
+      place_stone(position, 7, 10, WHITE);  // six blocked at both ends
+      EXPECT_EQ(code(7, 4, 0, BLACK), rule == RULE_CARO ? 12 : 13);
+      ASSERT_EQ(sums_and_sets_fault(position, true), "");
+    }
+}
+
+// The board's edge blocks a five as an opponent's stone does (as Gomocup's referee
+// judges it): a five along the edge's end wins only with the other end open.
+TEST_F(BookkeepingTest, CaroEdgeBlocksAsAStoneDoes) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT}) {
+    new_board(rule, 15, 15);
+    // (7, 0)..(7, 3) and (7, 4) to come: the edge past (7, 0), (7, 5) open.
+    for (int y = 0; y <= 3; ++y) place_stone(position, 7, y, WHITE);
+    EXPECT_EQ(code(7, 4, 0, WHITE), 12);
+    place_stone(position, 7, 5, BLACK);
+    EXPECT_EQ(code(7, 4, 0, WHITE), 13) << rule;
+    remove_stone(position, 7, 5, BLACK);
+    // Diagonally into a corner, the cell completing it at the far end: (0, 0)..(3, 3), (4, 4).
+    for (int i = 0; i <= 3; ++i) place_stone(position, i, i, BLACK);
+    EXPECT_EQ(code(4, 4, 3, BLACK), 12);
+    place_stone(position, 5, 5, WHITE);
+    EXPECT_EQ(code(4, 4, 3, BLACK), 13) << rule;
+    // On a rectangular board the padding past the short side is the edge too.
+    new_board(rule, 20, 13);
+    for (int x = 9; x <= 12; ++x) place_stone(position, x, 6, BLACK);  // x = 12 is the last row
+    EXPECT_EQ(code(8, 6, 1, BLACK), 12);
+    place_stone(position, 7, 6, WHITE);
+    EXPECT_EQ(code(8, 6, 1, BLACK), 13) << rule;
+  }
+}
+
+// Both Caro rules let an overline blocked at both ends stand or fall by the overline
+// rule alone: five or more (8) counts it, exactly five (9) never does.
+TEST_F(BookkeepingTest, CaroOverlineByTheRule) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT}) {
+    new_board(rule, 15, 15);
+    place_stone(position, 7, 2, WHITE);
+    for (int y : {3, 4, 5, 7, 8}) place_stone(position, 7, y, BLACK);
+    place_stone(position, 7, 9, WHITE);
+    // (7, 6) makes six between two white stones; the window sees all of it.
+    EXPECT_EQ(code(7, 6, 0, BLACK), rule == RULE_CARO ? 12 : 13) << rule;
+    EXPECT_EQ(in_kind(0, BLACK, 7, 6), rule == RULE_CARO);
+  }
+}
+
+// Caro: an open four whose one end has a block right past it is a four only: once the
+// opponent takes the other end, that end's five is blocked at both ends.
+TEST_F(BookkeepingTest, CaroOpenFourWithABlockPastAnEndIsAFour) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT}) {
+    new_board(rule, 15, 15);
+    for (int y = 4; y <= 6; ++y) place_stone(position, 7, y, BLACK);
+    EXPECT_EQ(code(7, 7, 0, BLACK), 11);
+    place_stone(position, 7, 2, WHITE);  // past (7, 3), the end away from (7, 7)
+    EXPECT_EQ(code(7, 7, 0, BLACK), 9) << rule;
+    EXPECT_FALSE(in_kind(1, BLACK, 7, 7));
+    EXPECT_TRUE(in_kind(2, BLACK, 7, 7));
+    remove_stone(position, 7, 2, WHITE);
+    EXPECT_EQ(code(7, 7, 0, BLACK), 11);
+    // An own stone there instead: six at that end, a win under five or more only.
+    place_stone(position, 7, 2, BLACK);
+    EXPECT_EQ(code(7, 7, 0, BLACK), rule == RULE_CARO ? 11 : 9) << rule;
+    // Against the edge: (8, 1)..(8, 3) and (8, 4) have (8, 0) for an end, the edge past it.
+    for (int y = 1; y <= 3; ++y) place_stone(position, 8, y, WHITE);
+    EXPECT_EQ(pattern_table[window_from_word(position, 0, 8, 4)].code[1], 11);
+    EXPECT_EQ(code(8, 4, 0, WHITE), 9) << rule;
+  }
+}
+
 TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
   new_board(0, 15, 15);
   // Two twos meeting at (7, 7); (7, 6) turns them into two open threes.
@@ -361,6 +487,35 @@ TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
   EXPECT_GT(run.model.overlines_seen, 0);
 }
 
+TEST_F(BookkeepingTest, RandomNestedMovesCaro) {
+  new_board(RULE_CARO, 15, 15);
+  RandomRun run(RULE_CARO, 8008);
+  run.run(5000);
+  EXPECT_GT(run.model.blocked_fives_seen, 0);
+  EXPECT_GT(run.model.beyond_window_blocks_seen, 0);
+  EXPECT_GT(run.model.false_open_fours_seen, 0);
+}
+
+TEST_F(BookkeepingTest, RandomNestedMovesCaroExact) {
+  new_board(RULE_CARO_EXACT, 15, 15);
+  RandomRun run(RULE_CARO_EXACT, 9009);
+  run.run(5000);
+  EXPECT_GT(run.model.blocked_fives_seen, 0);
+  EXPECT_GT(run.model.beyond_window_blocks_seen, 0);
+  EXPECT_GT(run.model.overlines_seen, 0);
+  EXPECT_GT(run.model.false_open_fours_seen, 0);
+}
+
+// Small boards, so that the edge blocks often.
+TEST_F(BookkeepingTest, RandomNestedMovesCaroSmallBoards) {
+  for (int rule : {RULE_CARO, RULE_CARO_EXACT}) {
+    new_board(rule, 9, 7);
+    RandomRun run(rule, 10010 + rule);
+    run.run(3000);
+    EXPECT_GT(run.model.edge_blocks_seen, 0) << rule;
+  }
+}
+
 // More stones down than the undo journal holds (every cell of 24 x 24, with light stones
 // on top at times), then all taken back: the take-backs whose entries were dropped work
 // their lines out again and must still agree with the twin that always does.
@@ -390,7 +545,7 @@ TEST_F(BookkeepingTest, TakeBacksBeyondTheJournalsCapacity) {
 // A take-back that names an earlier stone (lift_stone) leaves the journal's entries of the
 // stones above it stale; what follows must agree with the twin that keeps no journal.
 TEST_F(BookkeepingTest, StoneLiftedOutOfOrder) {
-  for (int rule = 0; rule <= 2; ++rule) {
+  for (int rule : {RULE_FREESTYLE, RULE_STANDARD, RULE_RENJU, RULE_CARO, RULE_CARO_EXACT}) {
     new_board(rule, 15, 15);
     static Board twin;
     twin = position;

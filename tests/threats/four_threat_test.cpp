@@ -208,3 +208,23 @@ TEST_F(FourThreat, StoreKeepsEntriesNearerTheRootOfThisOrThePreviousMove) {
   EXPECT_EQ(threat_probe(0, 500, 1, key(4)), 5);
   EXPECT_EQ(hash_tables.threat_hash[0][bucket].entries[0].value, 5);
 }
+
+// Caro: a five point whose five is blocked at both ends wins nothing, and an open three
+// with an opponent's stone past the far end of one open-four point's four gives no open
+// four that wins at once (the opponent takes the other end). Free-style wins both.
+TEST_F(FourThreat, CaroBlockedFivesAndFoursStoppedByOneStoneAreNoWin) {
+  for (int rule : {RULE_FREESTYLE, RULE_CARO, RULE_CARO_EXACT}) {
+    const int expected = rule == RULE_FREESTYLE ? WIN_VALUE + 300 : 0;
+    new_board(rule);
+    draw(7, 2, "OXXXX.O");
+    EXPECT_EQ(threat_win_check(position, 300, BLACK), expected) << rule;
+    EXPECT_EQ(search(BLACK), rule == RULE_FREESTYLE ? win_after(0) : 0) << rule;
+    new_board(rule);
+    draw(7, 2, "O.XXX..");
+    EXPECT_EQ(threat_win_check(position, 300, BLACK), expected) << rule;
+    // With the opponent's stone gone, the open four wins under every rule.
+    new_board(rule);
+    draw(7, 2, "..XXX..");
+    EXPECT_EQ(threat_win_check(position, 300, BLACK), WIN_VALUE + 300) << rule;
+  }
+}
