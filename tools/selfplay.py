@@ -283,7 +283,8 @@ class Match:
         infos = [f"INFO timeout_turn {args.timeout_turn}", f"INFO rule {args.rule}", "INFO game_type 1"]
         if args.timeout_match > 0:
             infos += [f"INFO timeout_match {args.timeout_match}", f"INFO time_left {args.timeout_match}"]
-        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info]
+        own = getattr(args, "info1" if index == 0 else "info2", [])
+        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info + own]
         brain.send(*infos)
 
     def opening_moves(self, game):
@@ -638,6 +639,8 @@ def main():
                    help="with --swap2: value each proposed opening with a third engine process searching "
                         "FACTOR times the proposal's time limit (0: not valued)")
     p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for both")
+    p.add_argument("--info1", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine1")
+    p.add_argument("--info2", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine2")
     p.add_argument("--late-margin", type=int, default=50, help="milliseconds allowed beyond timeout_turn")
     p.add_argument("--hard-timeout", type=int, default=0,
                    help="milliseconds after which a silent engine counts as hung (default 10 x timeout_turn + 5000)")
