@@ -15,13 +15,14 @@ Stages:
    longer ones do, so the window need not be centred on 0.
 3. Deep: the kept candidates searched with the budgets of --deep-nodes in turn, each
    budget on those whose values so far lie within +-(--margin); an opening enters the
-   book when all of its values do.
+   book when all of its values do, and (with --min-mean) when their mean is at least that.
 
 Every search is a fresh engine process given the three stones by BOARD, white to move,
 with INFO max_node (units of 1024 nodes), a fixed hash_size and a turn time far beyond
 the budget, so the same binary always finds the same values. --cache keeps every value
 found (a tab-separated file), so that a rerun or a wider run only searches what is new.
---jobs runs that many searches at once.
+--jobs runs that many searches at once. --check BOOK searches a book's openings again with
+the --deep-nodes budgets and reports the values (to see how they hold at other budgets).
 
 The book lists one line per opening: RULE WIDTH HEIGHT and the cells x,y of black's
 first stone, white's stone and black's second stone, then white's values at the deep
@@ -175,6 +176,41 @@ def run_all(searcher, jobs, work):
         return [f.result() for f in futures]
 
 
+def read_book(path, rule, width, height):
+    """The openings of a book file for the rule and board, with their stored values."""
+    rows = []
+    with open(path) as f:
+        for line in f:
+            fields = line.split()
+            if not fields or fields[0].startswith("#"):
+                continue
+            if (int(fields[0]), int(fields[1]), int(fields[2])) != (rule, width, height):
+                continue
+            cells = tuple(tuple(int(v) for v in c.split(",")) for c in fields[3:6])
+            rows.append((cells, [int(v) for v in fields[6:]]))
+    return rows
+
+
+def check_book(args, searcher, deep, width, height):
+    rows = read_book(args.check, args.rule, width, height)
+    values = run_all(searcher, args.jobs, [(o, b) for o, _ in rows for b in deep])
+    print("opening\tstored\t" + "\t".join(str(b) for b in deep))
+    for i, (o, stored) in enumerate(rows):
+        vs = values[i * len(deep):(i + 1) * len(deep)]
+        print(f"{opening_text(o)}\t{'/'.join(str(v) for v in stored)}\t" + "\t".join(str(v) for v in vs))
+    for k, b in enumerate(deep):
+        vs = [values[i * len(deep) + k] for i in range(len(rows))]
+        n = len(vs)
+        if n == 0:
+            continue
+        mean = sum(vs) / n
+        sd = (sum((v - mean) ** 2 for v in vs) / (n - 1)) ** 0.5 if n > 1 else 0.0
+        inside = sum(abs(v) <= args.margin for v in vs)
+        print(f"at {b}: {n} openings, mean {mean:.1f}, standard deviation {sd:.1f}, "
+              f"{inside} within +-{args.margin}, {sum(v < 0 for v in vs)} below 0")
+    return 0
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--engine", default=DEFAULT_ENGINE)
@@ -188,6 +224,8 @@ def main():
     p.add_argument("--screen-high", type=int, default=120)
     p.add_argument("--deep-nodes", default="3200,6400", help="the deep searches' budgets, comma-separated")
     p.add_argument("--margin", type=int, default=30, help="every deep value within +-margin")
+    p.add_argument("--min-mean", type=int, default=None,
+                   help="keep only openings whose deep values have at least this mean")
     p.add_argument("--keep-all", action="store_true",
                    help="search every screened opening at every budget and list all values on stderr")
     p.add_argument("--hash-size", type=int, default=262144)
@@ -195,11 +233,16 @@ def main():
     p.add_argument("--cache", default="", help="tab-separated file of every value found, read and extended")
     p.add_argument("--hard-timeout", type=float, default=600.0, help="seconds one search may take")
     p.add_argument("--out", default=DEFAULT_BOOK)
+    p.add_argument("--check", metavar="BOOK",
+                   help="search the openings of BOOK (of --rule and --size) with the --deep-nodes budgets "
+                        "and report their values; nothing is written")
     args = p.parse_args()
     deep = [int(b) for b in args.deep_nodes.split(",") if b]
     width, height = parse_size(args.size)
     searcher = Searcher(args)
     started = time.monotonic()
+    if args.check:
+        return check_book(args, searcher, deep, width, height)
 
     pool = candidates(width, height, args.area)
     rng = random.Random(args.seed)
@@ -220,6 +263,9 @@ def main():
         print(f"{len(rows)} within +-{args.margin} at {budget}", file=sys.stderr)
     if args.keep_all:
         rows = [(o, vs) for o, vs in rows if all(abs(v) <= args.margin for v in vs)]
+    if args.min_mean is not None:
+        rows = [(o, vs) for o, vs in rows if sum(vs) >= args.min_mean * len(vs)]
+        print(f"{len(rows)} with a mean of at least {args.min_mean}", file=sys.stderr)
 
     screen_of = dict(zip(pool, screened))
     with open(args.out, "w") as f:
@@ -228,7 +274,8 @@ def main():
         f.write(f"#   --rule {args.rule} --size {args.size} --area {args.area} --sample {args.sample} "
                 f"--seed {args.seed} --screen-nodes {args.screen_nodes} --screen-low {args.screen_low} "
                 f"--screen-high {args.screen_high} --deep-nodes {args.deep_nodes} --margin {args.margin} "
-                f"--hash-size {args.hash_size}\n")
+                + (f"--min-mean {args.min_mean} " if args.min_mean is not None else "")
+                + f"--hash-size {args.hash_size}\n")
         f.write(f"# {len(pool)} candidates, {len(kept)} screened in, {len(rows)} kept.\n")
         f.write("# RULE WIDTH HEIGHT BLACK WHITE BLACK, then white's value at "
                 + ", ".join(f"{b}" for b in deep) + " (units of 1024 nodes)\n")
