@@ -199,13 +199,6 @@ void book_line(const Swap2BookEntry& e) {
   line_finish(line);
 }
 
-// White's value by the book: the mean of the entry's values.
-int32_t book_value(const Swap2BookEntry& e) {
-  int32_t sum = 0;
-  for (int i = 0; i < e.value_count; ++i) sum += e.values[i];
-  return e.value_count > 0 ? sum / e.value_count : 0;
-}
-
 // A book opening of the rule and board, in the symmetric image the opening's stream
 // draws, among the entries whose cells zrblock leaves free; null when there is none.
 const Swap2BookEntry* book_proposal(int32_t seed, uint32_t opening, MovePoint* cells) {
@@ -272,13 +265,11 @@ void propose_opening(SearchWorker& w, Swap2Clock& c) {
 
 // Three stones of a book opening: even by the book's longer searches, so no pair of
 // stones can leave the game more even, and the engine takes the colour the book's value
-// prefers. The search for white runs for the whole time, for white's stone; a won or
-// lost value it finds overrules the book.
+// prefers. The search for white runs for the whole time, for white's stone.
 void answer_book_three(SearchWorker& w, const Swap2Clock& c, const Swap2BookEntry& e) {
   const WhiteSearch white = search_white(w, c, c.limit, true);
   book_line(e);
-  const int32_t value = decided(white.value) ? white.value : book_value(e);
-  if (answer_at_five(value) == SWAP2_TAKE_BLACK)
+  if (answer_by_book(e, white.value) == SWAP2_TAKE_BLACK)
     log_line("SWAP");
   else
     log_line("%d,%d", white.move.x, white.move.y);
@@ -340,6 +331,13 @@ Swap2Answer answer_at_three(int32_t white_value, int32_t margin, bool pair_allow
 }
 
 Swap2Answer answer_at_five(int32_t white_value) { return white_value < 0 ? SWAP2_TAKE_BLACK : SWAP2_STAY_WHITE; }
+
+Swap2Answer answer_by_book(const Swap2BookEntry& e, int32_t white_value) {
+  if (decided(white_value)) return answer_at_five(white_value);
+  int32_t sum = 0;  // its sign is the mean's
+  for (int i = 0; i < e.value_count; ++i) sum += e.values[i];
+  return answer_at_five(sum);
+}
 
 int swap2_room(const Swap2Stones& stones) {
   int room = 0;

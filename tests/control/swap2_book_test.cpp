@@ -275,7 +275,7 @@ TEST_F(Swap2BookDriver, ABookOpeningAtThreeStonesTakesAColour) {
     const std::string text = decide({b1, w, b2});
     EXPECT_NE(text.find("MESSAGE SWAP2 BOOK ENTRY:" + std::to_string(i) + " VAL:"), std::string::npos) << text;
     const std::string answer = last_line(text);
-    if (sum / e.value_count < 0) {
+    if (sum < 0) {
       EXPECT_EQ(answer, "SWAP") << text;
     } else {
       int x, y;
@@ -293,6 +293,20 @@ TEST_F(Swap2BookDriver, ABookOpeningAtThreeStonesTakesAColour) {
     settings.swap2_book = 1;
   }
   EXPECT_EQ(checked, 4);
+}
+
+TEST(Swap2BookAnswer, TheMeanOfTheBooksValuesDecidesUnlessTheSearchFoundTheGameDecided) {
+  Swap2BookEntry e;
+  e.value_count = 2;
+  e.values[0] = -1;
+  e.values[1] = 0;  // a mean of -0.5: below 0
+  EXPECT_EQ(answer_by_book(e, 500), SWAP2_TAKE_BLACK);
+  EXPECT_EQ(answer_by_book(e, WIN_VALUE), SWAP2_STAY_WHITE);
+  e.values[0] = 1;
+  EXPECT_EQ(answer_by_book(e, -500), SWAP2_STAY_WHITE);
+  EXPECT_EQ(answer_by_book(e, -WIN_VALUE), SWAP2_TAKE_BLACK);
+  e.values[0] = 0;
+  EXPECT_EQ(answer_by_book(e, 0), SWAP2_STAY_WHITE);  // even: white stays, as at five stones
 }
 
 }  // namespace
