@@ -1,13 +1,16 @@
 # Two entry points for a fresh machine: `make run` and `make test`. `make windows`
 # cross-builds the Windows program; `make wine-test` runs the protocol tests against it
-# under Wine.
+# under Wine. `make web` builds the board page with the engine as WebAssembly in
+# build-web/; `make serve` serves it on http://localhost:8000.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 JOBS ?= 2
 WINDOWS_BUILD ?= build-windows
 WINDOWS_CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DZERIN_TESTS=OFF -DZERIN_BENCH=OFF
+WEB_BUILD ?= build-web
+PORT ?= 8000
 
-.PHONY: all build run test windows wine-test clean
+.PHONY: all build run test windows wine-test web serve clean
 
 all: build
 
@@ -37,5 +40,14 @@ windows:
 wine-test:
 	tools/wine_tests.sh
 
+# The page and both engines (threaded, single-threaded), built with Debian's emscripten
+# (installed when missing) under build-web-engine/.
+web:
+	@JOBS=$(JOBS) tools/build_web.sh $(WEB_BUILD)
+
+# Cross-origin isolated, so that the page runs the threaded engine.
+serve: web
+	python3 tools/serve_web.py --port $(PORT) $(WEB_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD) $(WEB_BUILD) build-web-engine

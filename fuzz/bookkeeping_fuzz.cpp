@@ -13,7 +13,8 @@
 //     o % 4 == 3:      take back the last 1 + (o >> 2 & 3) placements
 //   The cell is (b1 * 256 + b2) mod the number of cells; an occupied one moves on to the
 //   next free cell in scan order.
-// After every step the codes, line words, sums and threat sets must agree with the cells;
+// After every step the codes, line words, sums and threat sets must agree with the cells,
+// and the whole bookkeeping with a twin board's that works out every take-back again;
 // every take-back must restore the cells, line words, hash key and move list exactly, and
 // so must the final unwind of everything still placed.
 #include <cstdint>
@@ -31,8 +32,10 @@ using zerin_test::PositionSnapshot;
 
 namespace {
 
-// The position the steps change.
+// The position the steps change, and its twin that works out every take-back again
+// instead of using the undo journal.
 Board board;
+Board twin;
 
 int built_rule = -1;
 int built_size = -1;
@@ -73,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   set_up(data[0] % 3, 1 + data[1] % 24, 1 + data[2] % 24);
   CodeModel model(board);
   const PositionSnapshot empty = PositionSnapshot::take(board);
-  PlacementStack stack(board, model);
+  PlacementStack stack(board, model, &twin);
 
   size_t step = 0;
   const auto take_back = [&] {
@@ -103,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string fault = model.fault(stack.light_count() == 0);
     if (!fault.empty()) fail(fault, step);
+    const std::string twin_fault = stack.twin_difference();
+    if (!twin_fault.empty()) fail(twin_fault, step);
   }
   while (!stack.empty()) take_back();
   const std::string difference = empty.difference(board);

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
   // Managers start the brain without arguments; any argument but "bench" is ignored.
   if (argc >= 2 && std::strcmp(argv[1], "bench") == 0) return zerin::run_bench();
   zerin::start_search_thread();
-  while (zerin::read_line() && zerin::dispatch_command()) zerin::allow_idle_work();
+  zerin::platform::run_command_loop([] {
+    if (!zerin::read_line() || !zerin::dispatch_command()) return false;
+    zerin::allow_idle_work();
+    return true;
+  });
   zerin::exit_engine();
 }

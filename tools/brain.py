@@ -7,6 +7,7 @@ import os
 import queue
 import re
 import shlex
+import signal
 import subprocess
 import threading
 import time
@@ -60,6 +61,33 @@ class Brain:
             raise EngineDied(f"{self.name}: write failed ({exc})")
         self.last_write = time.monotonic()
         return self.last_write
+
+    def suspend(self):
+        """Stops every thread of the engine (SIGSTOP), as the Gomocup judge suspends a brain
+        between its moves. Under Wine the process started is the Windows program itself."""
+        try:
+            os.kill(self.proc.pid, signal.SIGSTOP)
+        except ProcessLookupError:
+            pass
+
+    def resume(self):
+        """Lets a suspended engine run again; returns the time right after the signal."""
+        try:
+            os.kill(self.proc.pid, signal.SIGCONT)
+        except ProcessLookupError:
+            pass
+        return time.monotonic()
+
+    def resident_peak_bytes(self):
+        """The engine's peak resident size (VmHWM) from /proc, or None."""
+        try:
+            with open(f"/proc/{self.proc.pid}/status") as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        return int(line.split()[1]) * 1024
+        except (OSError, ValueError, IndexError):
+            return None
+        return None
 
     def sched_ms(self):
         """(milliseconds on a processor, milliseconds waiting for one, milliseconds in the
@@ -134,7 +162,8 @@ class Brain:
 
     def close(self, timeout=3.0):
         """Sends END and waits for the exit; returns the exit status, or None when the
-        process had to be killed."""
+        process had to be killed. A suspended engine is resumed first."""
+        self.resume()
         try:
             self.send("END")
         except EngineDied:

@@ -4,6 +4,7 @@
     tools/selfplay.py --games 4 --rule 2 --size 15 --timeout-turn 100
     tools/selfplay.py --size 20x15 --openings --engine2 "path/to/other-brain"
     tools/selfplay.py --swap2 --rule 1 --games 10 --swap2-check 4
+    tools/selfplay.py --judge --games 1 --timeout-turn 5000 --timeout-match 100000
 
 The tool keeps its own board, checks that every reply is an empty cell on the board,
 adjudicates fives (rule 0: five or more; rule 1: exactly five; rule 2: exactly five for
@@ -15,6 +16,16 @@ With --swap2 each game opens as a Swap2 manager opens it: SWAP2BOARD with no sto
 the first player, with its three stones to the second player, and, when that one adds
 two stones, with the five stones to the first player again; the colours follow the
 answers, and the game goes on with BOARD to the side to move.
+
+With --judge each game is run the way the Gomocup judge runs it: both brains are started
+afresh for the game, START and the judge's INFO lines (timeout_turn, timeout_match,
+max_memory, game_type, rule, folder) are written at once without waiting for OK, and the
+brain is suspended (SIGSTOP) right away. For each of its moves INFO time_left and BOARD
+(its first move, with every stone so far) or TURN are written while it is suspended; then
+it is resumed (SIGCONT), its reply is timed from the resume, and it is suspended again.
+The match clock loses the whole seconds of each reply, as the judge counts them, and a
+reply later than min(time left, timeout_turn) plus the judge's tolerance (--late-margin,
+1000 ms by default here) is a fault.
 
 Coordinates are the engine's: for a board of width W and height H (START W, or
 RECTSTART W,H) a cell is x,y with 0 <= x < H and 0 <= y < W. The board is printed with
@@ -215,6 +226,8 @@ class Stats:
         self.faults = []
         self.worst = (0.0, None)  # (seconds, description)
         self.delays = []  # (seconds, description)
+        self.first_delays = []  # (seconds, description): each brain's first reply of a game
+        self.peak_resident = {}  # engine name -> the largest VmHWM seen, bytes
         # Swap2
         self.swap2_answers = 0
         self.swap2_illegal = 0
@@ -270,8 +283,25 @@ class Match:
         for i in range(2):
             self.brains[i] = Brain(self.commands[i], self.names[i], self.on_line)
 
+    def new_game_as_judge(self, brain, index):
+        """START and the judge's INFO lines in one go, then the brain is suspended at once:
+        the OK comes whenever the brain gets to it."""
+        args = self.args
+        self.expect_ok.add(brain.name)
+        self.used_ms[index] = 0.0
+        infos = [f"INFO timeout_turn {args.timeout_turn}", f"INFO timeout_match {args.timeout_match}",
+                 f"INFO max_memory {args.max_memory}", "INFO game_type 1", f"INFO rule {args.rule}",
+                 "INFO folder ./"]
+        own = getattr(args, "info1" if index == 0 else "info2", [])
+        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info + own]
+        brain.send(start_command(self.width, self.height), *infos)
+        brain.suspend()
+
     def new_game(self, brain, index):
         args = self.args
+        if args.judge:
+            self.new_game_as_judge(brain, index)
+            return
         self.expect_ok.add(brain.name)
         brain.send(start_command(self.width, self.height))
         _, line, _ = brain.wait_for(lambda l: l == "OK" or l.startswith("ERROR"), self.hard_timeout())
@@ -301,10 +331,14 @@ class Match:
         return usable[(game // 2) % len(usable)]
 
     def timed_reply(self, brain, i, sent, stamp, sched_before, where):
-        """Books a reply's delay: the match clock, the delay list, the late check."""
+        """Books a reply's delay: the match clock, the delay list, the late check. The
+        judge allows min(time left, timeout_turn) and charges whole seconds."""
         args = self.args
         st = self.stats
         delay = stamp - sent
+        limit = args.timeout_turn
+        if args.judge:
+            limit = min(limit, args.timeout_match - self.used_ms[i])
         sched_after = brain.sched_ms()
         sched = ""
         waited = 0.0
@@ -313,17 +347,20 @@ class Match:
             sched = (f", {sched_after[0] - sched_before[0]:.0f} ms on a processor "
                      f"({sched_after[2] - sched_before[2]:.0f} in the kernel), "
                      f"{waited * 1000.0:.0f} ms waiting for one")
-        self.used_ms[i] += delay * 1000.0
+        if args.judge:
+            self.used_ms[i] += int(max(0.0, delay - 0.01)) * 1000
+        else:
+            self.used_ms[i] += delay * 1000.0
         st.replies += 1
         st.delays.append((delay, where + sched))
         if delay > st.worst[0]:
             st.worst = (delay, where)
-        if delay * 1000.0 > args.timeout_turn + args.late_margin:
+        if delay * 1000.0 > limit + args.late_margin:
             st.late += 1
-            if (delay - waited) * 1000.0 > args.timeout_turn + args.late_margin:
+            if (delay - waited) * 1000.0 > limit + args.late_margin:
                 st.late_unwaited += 1
             st.fault(f"{where}: reply after {delay * 1000.0:.0f} ms "
-                     f"(timeout_turn {args.timeout_turn} + {args.late_margin}{sched})")
+                     f"(limit {limit:.0f} + {args.late_margin}{sched})")
         return delay
 
     def send_time_left(self, brain, i):
@@ -493,7 +530,15 @@ class Match:
             brain = self.brains[i]
             self.send_time_left(brain, i)
             sched_before = brain.sched_ms()
-            if not moves:
+            if args.judge:
+                # Written while the brain is suspended; its time runs from the resume.
+                if known[i] == 0:
+                    block = [f"{x},{y},{1 if k % 2 + 1 == colour else 2}" for k, (x, y) in enumerate(moves)]
+                    brain.send("BOARD", *block, "DONE")
+                else:
+                    brain.send(f"TURN {moves[-1][0]},{moves[-1][1]}")
+                sent = brain.resume()
+            elif not moves:
                 sent = brain.send("BEGIN")
             elif known[i] == 0 and len(moves) > 1:
                 block = [f"{x},{y},{1 if k % 2 + 1 == colour else 2}" for k, (x, y) in enumerate(moves)]
@@ -505,8 +550,13 @@ class Match:
             own_fives = five_points(grid, self.height, self.width, args.rule, colour)
             their_fives = five_points(grid, self.height, self.width, args.rule, colour ^ 3)
             x, y, stamp, _ = brain.wait_move(self.hard_timeout())
+            if args.judge:
+                brain.suspend()
             where = f"game {game + 1} move {len(moves) + 1} ({brain.name})"
+            first_reply = known[i] == 0
             delay = self.timed_reply(brain, i, sent, stamp, sched_before, where)
+            if first_reply:
+                st.first_delays.append((delay, where))
             if args.verbose:
                 print(f"  {brain.name}: {x},{y}  ({delay * 1000.0:.0f} ms)")
             if not (0 <= x < self.height and 0 <= y < self.width) or grid[x][y] != 0:
@@ -555,29 +605,41 @@ class Match:
         print()
         return kind
 
+    def close_brains(self, aborted):
+        for i, brain in enumerate(self.brains):
+            if brain is None:
+                continue
+            peak = brain.resident_peak_bytes()
+            if peak is not None:
+                self.stats.peak_resident[brain.name] = max(peak, self.stats.peak_resident.get(brain.name, 0))
+            status = brain.close()
+            if status is None:
+                self.stats.fault(f"{brain.name} did not exit after END (killed)")
+            elif status != 0 and not aborted:
+                self.stats.fault(f"{brain.name} exited with status {status}")
+            self.brains[i] = None
+
     def run(self):
         args = self.args
-        self.launch()
+        if not args.judge:
+            self.launch()
         aborted = None
         try:
             for game in range(args.first_game - 1):
                 self.skip_game(game)
             for game in range(args.first_game - 1, args.games):
+                if args.judge:  # the judge starts the brains afresh for every game
+                    self.launch()
                 self.play_game(game)
+                if args.judge:
+                    self.close_brains(None)
         except (EngineDied, EngineHung) as exc:
             aborted = str(exc)
             self.stats.fault(f"match stopped: {exc}")
         finally:
             if self.analyst is not None:
                 self.analyst.close()
-            for brain in self.brains:
-                if brain is None:
-                    continue
-                status = brain.close()
-                if status is None:
-                    self.stats.fault(f"{brain.name} did not exit after END (killed)")
-                elif status != 0 and not aborted:
-                    self.stats.fault(f"{brain.name} exited with status {status}")
+            self.close_brains(aborted)
         return self.summary()
 
     def summary(self):
@@ -599,12 +661,19 @@ class Match:
             ms = sorted(d * 1000.0 for d, _ in st.delays)
             median = ms[len(ms) // 2]
             p99 = ms[min(len(ms) - 1, int(len(ms) * 0.99))]
-            print(f"  delay: worst {worst * 1000.0:.1f} ms ({where}), median {median:.1f} ms, 99th percentile "
-                  f"{p99:.1f} ms, limit {args.timeout_turn} + {args.late_margin} ms")
+            counted = "counted from the resume" if args.judge else "counted from the command"
+            print(f"  delay ({counted}): worst {worst * 1000.0:.1f} ms ({where}), median {median:.1f} ms, "
+                  f"99th percentile {p99:.1f} ms, limit {args.timeout_turn} + {args.late_margin} ms")
+            if st.first_delays:
+                first, where_first = max(st.first_delays)
+                print(f"  first replies of a game: {len(st.first_delays)}, worst {first * 1000.0:.1f} ms "
+                      f"({where_first})")
             over = [f"{d * 1000.0:.0f} ms {w}" for d, w in st.delays if d * 1000.0 > args.timeout_turn]
             if over:
                 print(f"  replies over timeout_turn: {len(over)}: " + "; ".join(over[:12])
                       + (" ..." if len(over) > 12 else ""))
+        for name, peak in sorted(st.peak_resident.items()):
+            print(f"  peak resident size of {name}: {peak / 1048576.0:.1f} MiB")
         if args.swap2:
             self.swap2_summary()
         print(f"  faults: {len(st.faults)}")
@@ -661,7 +730,12 @@ def main():
     p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for both")
     p.add_argument("--info1", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine1")
     p.add_argument("--info2", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine2")
-    p.add_argument("--late-margin", type=int, default=50, help="milliseconds allowed beyond timeout_turn")
+    p.add_argument("--judge", action="store_true",
+                   help="run every game the way the Gomocup judge does (fresh processes, suspended between moves)")
+    p.add_argument("--max-memory", type=int, default=350 * 1024 * 1024,
+                   help="with --judge: INFO max_memory, bytes (the judge's default 350 MiB)")
+    p.add_argument("--late-margin", type=int, default=None,
+                   help="milliseconds allowed beyond the turn limit (50; with --judge the judge's tolerance, 1000)")
     p.add_argument("--hard-timeout", type=int, default=0,
                    help="milliseconds after which a silent engine counts as hung (default 10 x timeout_turn + 5000)")
     p.add_argument("--verbose", action="store_true", help="show every line the engines write")
@@ -674,6 +748,10 @@ def main():
         p.error("--first-game must lie between 1 and --games")
     if args.swap2 and args.openings:
         p.error("--swap2 and --openings exclude each other")
+    if args.judge and args.swap2:
+        p.error("--judge and --swap2 exclude each other")
+    if args.late_margin is None:
+        args.late_margin = 1000 if args.judge else 50
     sys.exit(Match(args).run())
 
 

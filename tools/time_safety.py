@@ -4,6 +4,7 @@
     tools/time_safety.py                       # both parts, the default amounts
     tools/time_safety.py --turns 50,100 --decisions 100
     tools/time_safety.py --part time_left --time-left 1000,300
+    tools/time_safety.py --part turn --turns 100,1000 --info thread_num=4
 
 Part turn: for each timeout_turn value, one fresh engine process plays games against a
 fast partner (the same binary with a small node budget) until it has made the given
@@ -127,7 +128,7 @@ def turn_part(args):
     print(f"{'turn':>6} {'n':>5} {'median':>7} {'90%':>7} {'99%':>7} {'worst':>7} {'late':>5} "
           f"{'all n':>6} {'worst':>7} {'first':>7} {'game 1st':>8}  worst reply")
     for turn in args.turns:
-        player = Player(args, [f"INFO timeout_turn {turn}"])
+        player = Player(args, [f"INFO timeout_turn {turn}"] + args.infos)
         searched = []
         every = []
         firsts = []
@@ -168,7 +169,7 @@ def time_left_part(args):
     print(f"{'match':>6} {'board':>7} {'rule':>4} {'moves':>5} {'used':>8} {'least left':>10} {'slowest':>8}")
     for match in args.time_left:
         for rule, width, height in [(0, 24, 24), (1, 15, 15), (2, 20, 20)]:
-            player = Player(args, ["INFO timeout_turn 30000", f"INFO timeout_match {match}"])
+            player = Player(args, ["INFO timeout_turn 30000", f"INFO timeout_match {match}"] + args.infos)
             used = 0.0
             least = float(match)
             slowest = 0.0
@@ -201,7 +202,10 @@ def main():
     p.add_argument("--decisions", type=int, default=150, help="decisions per timeout_turn value")
     p.add_argument("--time-left", default="1000,300,100", help="match times for the time_left part, ms")
     p.add_argument("--max-moves", type=int, default=0, help="stones per time_left game at most (0: to the end)")
+    p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE",
+                   help="extra INFO line for the measured engine, e.g. thread_num=4")
     args = p.parse_args()
+    args.infos = [f"INFO {item.replace('=', ' ', 1)}" for item in args.info]
     args.turns = [int(v) for v in args.turns.split(",")]
     args.time_left = [int(v) for v in args.time_left.split(",")]
     failed = False

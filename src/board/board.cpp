@@ -30,13 +30,6 @@ int line_length(int d, int word, int n) {
   return n - (word > n ? word - n : n - word);
 }
 
-template <bool LIGHT>
-inline void run_update(Board& b, int d, int x, int y) {
-  if (LIGHT)
-    update_line_light(b, d, x, y);
-  else
-    update_line(b, d, x, y);
-}
 
 inline bool on_square(const Board& b, int x, int y) { return x >= 0 && x < b.size && y >= 0 && y < b.size; }
 
@@ -45,10 +38,11 @@ void put_stone(Board& b, int x, int y, int who) {
   expect([&] { return on_square(b, x, y) && who >= BLACK && who <= BLOCKED && b.cells[x][y] == EMPTY; },
          "a stone goes on an empty cell of the board");
   b.cells[x][y] = who;
-  for (int d = 0; d < 4; ++d) {
-    b.lines[d][line_word(b, d, x, y)] |= code_bits(who, line_position(d, x, y));
-    run_update<LIGHT>(b, d, x, y);
-  }
+  for (int d = 0; d < 4; ++d) b.lines[d][line_word(b, d, x, y)] |= code_bits(who, line_position(d, x, y));
+  if (LIGHT)
+    place_bookkeeping_light(b, x, y, who);
+  else
+    place_bookkeeping(b, x, y, who);
   b.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
   if (who != BLOCKED) b.move_list[b.move_count++] = PlacedStone{x, y};
 }
@@ -61,10 +55,11 @@ void take_stone(Board& b, int x, int y, int who) {
     return b.move_count > 0 && b.move_list[b.move_count - 1].x == x && b.move_list[b.move_count - 1].y == y;
   }, "stones come off in the reverse order of their placing");
   b.cells[x][y] = EMPTY;
-  for (int d = 0; d < 4; ++d) {
-    b.lines[d][line_word(b, d, x, y)] &= ~code_bits(BLOCKED, line_position(d, x, y));
-    run_update<LIGHT>(b, d, x, y);
-  }
+  for (int d = 0; d < 4; ++d) b.lines[d][line_word(b, d, x, y)] &= ~code_bits(BLOCKED, line_position(d, x, y));
+  if (LIGHT)
+    remove_bookkeeping_light(b, x, y, who);
+  else
+    remove_bookkeeping(b, x, y, who);
   b.hash_key ^= zobrist_keys[x * MAX_SIDE + y][who - 1];
   if (who != BLOCKED) --b.move_count;
 }

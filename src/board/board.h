@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "board/bookkeeping.h"
+#include "board/undo_journal.h"
 #include "core/cell.h"
 #include "core/constants.h"
 
@@ -44,11 +45,13 @@ struct Board {
   int pattern_radius = 4;  // cells re-examined on each side of a changed cell (4 or 5)
 
   // Pattern bookkeeping.
-  DirShape dir_shapes[MAX_SIDE][MAX_SIDE][4];  // [x][y][direction]
-  CellSummary cell_summaries[MAX_SIDE][MAX_SIDE];
+  LineReach line_reach[MAX_SIDE][MAX_SIDE][4];        // [x][y][direction], for the size and radius
+  ShapeSlot dir_shapes[MAX_SIDE][MAX_SIDE][4];        // [x][y][direction]
+  CellSummary cell_summaries[MAX_SIDE][MAX_SIDE][2];  // [x][y][player index]
   int32_t eval_total[2];
   int32_t room_total[2];
   ThreatSets threat_sets;
+  UndoJournal journal;
 };
 
 extern uint8_t anti_pos[MAX_SIDE][MAX_SIDE];

@@ -22,16 +22,35 @@ enum ThreatKind : int {
 
 constexpr int DOUBLE_THREAT_VALUE = 316;  // value_sum that makes a double-threat point
 
-struct DirShape {
-  int16_t code[2];  // shape code of a stone here along this direction, per player
-  int16_t room[2];  // room along this direction as last taken from the pattern table
+// One direction of a cell: the shape a stone there would make along it for both
+// players, packed as the pattern table's entries are (packed_patterns): bits 0-3 player
+// 1's code, 4-7 player 2's, 8-11 and 12-15 their rooms. The room is the one last taken
+// from the pattern table, which happens only when the player's code changes.
+using ShapeSlot = uint16_t;
+
+inline int slot_code(ShapeSlot s, int p) { return s >> (4 * p) & 15; }
+inline int slot_room(ShapeSlot s, int p) { return s >> (8 + 4 * p) & 15; }
+// The bits of player index p's code and room.
+inline int slot_bits(int p) { return 0x0F0F << (4 * p); }
+
+// One player's summary of a cell. Its combination value is value_sum plus the
+// combination correction of the four codes (combo_table, indexed by `codes`).
+struct CellSummary {
+  int16_t value_sum;  // sum of the four directions' shape values
+  uint16_t codes;     // the four directions' codes, direction 0 in bits 12-15
+  int16_t room_sum;   // sum of the four rooms
+  int16_t weighted;   // room_sum * combination value / 32
 };
 
-struct CellSummary {
-  int16_t value_sum[2];  // sum of the four directions' shape values
-  int16_t combo[2];      // value_sum plus the combination correction
-  int16_t room_sum[2];   // sum of the four rooms
-  int16_t weighted[2];   // room_sum * combo / 32
+// The cells a change of (x, y) re-examines along one direction, within pattern_radius of
+// it and on the board along that direction: `count` cells from the one `lo` steps on
+// (lo <= 0 but for blocked padding cells), at positions `position` + lo.. of line word
+// `word` of the direction's family.
+struct LineReach {
+  int8_t lo;
+  uint8_t count;
+  uint8_t word;
+  uint8_t position;
 };
 
 struct ThreatSets {
@@ -44,8 +63,15 @@ struct ThreatSets {
 // empty threat sets.
 void init_empty_bookkeeping(Board& b);
 
-void update_line(Board& b, int d, int x, int y);
-void update_line_light(Board& b, int d, int x, int y);
+// The bookkeeping of a stone placed on (x, y) or taken back from it, once the cell and
+// the line words hold the change. A placement visits the cells within pattern_radius on
+// its four lines and keeps what it overwrites in the undo journal; its take-back puts
+// that back where it can (undo_journal.h) and visits the lines again where it cannot.
+// The light versions leave the double-threat points alone.
+void place_bookkeeping(Board& b, int x, int y, int who);
+void place_bookkeeping_light(Board& b, int x, int y, int who);
+void remove_bookkeeping(Board& b, int x, int y, int who);
+void remove_bookkeeping_light(Board& b, int x, int y, int who);
 bool is_true_open_four(const Board& b, int x, int y, int d, int player);
 
 }  // namespace zerin

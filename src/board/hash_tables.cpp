@@ -24,27 +24,37 @@ constexpr size_t BLOCK_ALIGN = sizeof(TransBucket);  // buckets start on 128-byt
 alignas(BLOCK_ALIGN) unsigned char reserve_block[2 * sizeof(TransBucket) + 4 * sizeof(ThreatBucket)];
 
 constexpr uint64_t HUGE_PAGE = platform::HUGE_PAGE;
+// The tables are faulted in and cleared a stretch at a time, so that whoever waits for
+// the thread doing it (a request, a limit test) waits for one stretch at most: a few
+// milliseconds where the system is slowest to hand out fresh pages.
+constexpr size_t STEP_BYTES = size_t{512} << 10;
 
 // The memory behind the tables.
 struct Storage {
   platform::PageBlock block;  // the allocation itself; base null when nothing is allocated
-  // The stretch of a block straight from the system whose pages nobody has touched yet
-  // (empty once every page is in). Its pages read as zero, but the first write to each
-  // costs a page fault in which the system zeroes the page: on a virtual machine about a
-  // second per GiB, or a millisecond or more per 2 MiB page. The buckets a search stores
-  // to are spread over the whole block, so the first thousand nodes of a search touch
-  // nearly every page, all before the first limit test. ready_hash_tables, and the idle
-  // search thread step by step, touch them while no decision is timed.
+  // The stretch of a block straight from the system whose pages have not all been
+  // faulted in yet (empty once every page is in). Its pages read as zero, but the first
+  // write to each costs a page fault in which the system zeroes the page: on a virtual
+  // machine up to several seconds per GiB, or milliseconds per 2 MiB page. The buckets a
+  // search stores to are spread over the whole block, so the first thousand nodes of a
+  // search touch nearly every page. The idle search thread, and a search's limit tests
+  // while any are left, fault them in step by step (prefault_hash_tables_step).
   unsigned char* prefault_next = nullptr;
   unsigned char* prefault_end = nullptr;
+  // Where a clear made step by step goes on (null: none under way).
+  unsigned char* clear_next = nullptr;
 };
 Storage storage;
 
-void all_pages_in() { storage.prefault_next = storage.prefault_end = nullptr; }
+void all_pages_in() {
+  storage.prefault_next = storage.prefault_end = nullptr;
+  hash_tables.pages_pending = false;
+}
 
 void release_block() {
   platform::release_pages(storage.block);  // the reserve block is never freed
   hash_tables.clean = false;
+  storage.clear_next = nullptr;
   all_pages_in();
   hash_tables.trans_table[0] = hash_tables.trans_table[1] = nullptr;
   for (ThreatBucket*& t : hash_tables.threat_hash) t = nullptr;
@@ -66,6 +76,7 @@ unsigned char* allocate_block(int32_t trans, int32_t threat) {
   } else {
     storage.prefault_next = storage.block.start;
     storage.prefault_end = storage.block.start + storage.block.usable;
+    hash_tables.pages_pending = true;
   }
   return storage.block.start;
 }
@@ -88,14 +99,27 @@ int32_t power_of_two_below(int32_t n) {
   return static_cast<int32_t>(p);
 }
 
-// Sign-extends every field to 64 bits and shifts unsigned, so negative bounds shift
-// without undefined behaviour and the high bits carry the sign as they should.
+// A 64-bit mixer (MurmurHash3's finalizer): every bit of its input reaches every bit of
+// its output, and 0 stays 0.
+constexpr uint64_t mix64(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xFF51AFD7ED558CCDull;
+  x ^= x >> 33;
+  x *= 0xC4CEB9FE1A85EC53ull;
+  return x ^ (x >> 33);
+}
+
+// The fields are mixed before they make the check word. A check that combines them
+// linearly (shifted and XORed) lets each half of the lock cover only some of them, so an
+// entry blended from two stores of one key (the low half and its fields from one, the
+// high half with the upper bound from the other) would still match. Mixed, a blend
+// matches by chance only, once in 2^32 at most. An empty entry's check word is 0.
 uint64_t check_word(const TransEntry& e) {
-  const uint64_t upper = static_cast<uint64_t>(static_cast<int64_t>(e.upper));
-  const uint64_t lower = static_cast<uint64_t>(static_cast<int64_t>(e.lower));
-  const uint64_t depth = static_cast<uint64_t>(static_cast<int64_t>(e.depth));
-  const uint64_t bound = static_cast<uint64_t>(static_cast<int64_t>(e.bound));
-  return ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound;
+  const uint64_t bounds = static_cast<uint64_t>(static_cast<uint32_t>(e.upper)) |
+                          static_cast<uint64_t>(static_cast<uint32_t>(e.lower)) << 32;
+  const uint64_t rest = static_cast<uint64_t>(static_cast<uint16_t>(e.depth)) |
+                        static_cast<uint64_t>(static_cast<uint8_t>(e.bound)) << 16;
+  return mix64(bounds ^ rest * 0x9E3779B97F4A7C15ull);
 }
 
 // Every field of the tables is read and written with relaxed atomic accesses: helper
@@ -284,14 +308,17 @@ void resize_hash_tables() {
 
 bool prefault_hash_tables_step() {
   if (storage.prefault_next >= storage.prefault_end) return false;
-  const size_t length = std::min<size_t>(HUGE_PAGE, static_cast<size_t>(storage.prefault_end - storage.prefault_next));
+  const size_t length = std::min<size_t>(STEP_BYTES, static_cast<size_t>(storage.prefault_end - storage.prefault_next));
   platform::fault_in_pages(storage.prefault_next, length);
   storage.prefault_next += length;
-  return storage.prefault_next < storage.prefault_end;
+  if (storage.prefault_next < storage.prefault_end) return true;
+  all_pages_in();
+  return false;
 }
 
 namespace {
 
+// Tables in the reserve block (or none at all).
 void zero_tables() {
   for (TransBucket* t : hash_tables.trans_table)
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.trans_allocated) * sizeof(TransBucket));
@@ -299,36 +326,78 @@ void zero_tables() {
     if (t != nullptr) std::memset(t, 0, static_cast<size_t>(hash_tables.threat_allocated) * sizeof(ThreatBucket));
 }
 
+// Where the pages already faulted in end, on a huge-page boundary: up to there a clear
+// writes zeros into resident pages; beyond, the pages that searches have touched are
+// given back (platform::zero_pages), so that the clear faults in none of the others.
+unsigned char* resident_end() {
+  unsigned char* const end = storage.block.start + storage.block.usable;
+  if (storage.prefault_next == nullptr) return end;
+  const size_t done = static_cast<size_t>(storage.prefault_next - storage.block.start);
+  return storage.block.start + std::min<size_t>(storage.block.usable, (done + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE);
+}
+
+// One stretch of a clear; true when more is left.
+bool clear_step() {
+  if (storage.block.base == nullptr) {
+    zero_tables();
+    return false;
+  }
+  if (storage.clear_next == nullptr) storage.clear_next = storage.block.start;
+  unsigned char* const split = resident_end();
+  if (storage.clear_next < split) {
+    const size_t length = std::min<size_t>(STEP_BYTES, static_cast<size_t>(split - storage.clear_next));
+    std::memset(storage.clear_next, 0, length);
+    storage.clear_next += length;
+    return true;
+  }
+  unsigned char* const end = storage.block.start + storage.block.usable;
+  if (split < end) platform::zero_pages(split, static_cast<size_t>(end - split));
+  storage.clear_next = nullptr;
+  return false;
+}
+
 }  // namespace
 
-void clear_hash_tables() {
+bool clear_hash_tables_step() {
   // Zeroing tables that hold nothing would only touch pages: a fresh block's, or, for a
   // block cleared when its game started, every page again inside the first decision.
-  if (hash_tables.clean) return;
-  zero_tables();
+  if (hash_tables.clean) return false;
+  if (clear_step()) return true;
   hash_tables.clean = true;
+  return false;
 }
 
-void ready_hash_tables() {
-  if (!hash_tables.clean) {
-    zero_tables();  // touches every page on the way
-    all_pages_in();
-    hash_tables.clean = true;
-    return;
-  }
-  // Zero already: only the pages of a fresh block that are not in yet need faulting in,
-  // which the system does without anything being written twice.
-  while (prefault_hash_tables_step()) {
+void abandon_hash_clear() { storage.clear_next = nullptr; }
+
+void clear_hash_tables() {
+  while (clear_hash_tables_step()) {
   }
 }
+
+namespace {
+
+// The first slot of key's bucket that matches key, with its checked fields read into e;
+// null when none does.
+const TransEntry* matching_slot(int side, uint64_t key, TransEntry& e) {
+  const TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
+  for (const TransEntry& slot : bucket.entries) {
+    e = read_checked_fields(slot);
+    if (entry_matches(e, key)) return &slot;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool find_entry(int side, uint64_t key, TransEntry* found) { return matching_slot(side, key, *found) != nullptr; }
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted) {
   const uint64_t key = static_cast<uint64_t>(key_hi) << 32 | key_lo;
-  TransBucket& bucket = bucket_of(side, key_lo);
-  for (const TransEntry& slot : bucket.entries) {
-    const TransEntry e = read_checked_fields(slot);
-    if (!entry_matches(e, key)) continue;
+  TransEntry e;
+  const TransEntry* const found = matching_slot(side, key, e);
+  if (found != nullptr) {
+    const TransEntry& slot = *found;
     const bool upper_mate = decided(e.upper);
     const bool lower_mate = decided(e.lower);
     const int32_t upper = from_stored(e.upper, depth);
@@ -347,7 +416,6 @@ int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint3
       return lower;
     }
     if (deep_enough || (upper_mate && lower_mate)) deliver_moves(slot, first_bytes, second_bytes, wanted);
-    return HASH_MISS;
   }
   return HASH_MISS;
 }

@@ -59,6 +59,9 @@ struct HashTables {
   // True while every table holds zeros: after an allocation or a clear, until the next
   // store (store_table and threat_store reset it).
   Relaxed<bool> clean{false};
+  // True while a block straight from the system has pages not yet faulted in (see
+  // prefault_hash_tables_step); the searches then test their time at every node.
+  Relaxed<bool> pages_pending{false};
 };
 
 extern HashTables hash_tables;
@@ -70,17 +73,18 @@ extern HashTables hash_tables;
 // Afterwards every table exists.
 void resize_hash_tables();
 // Zeroes every allocated table; skips the ones not allocated yet, and does nothing while
-// the tables are known to hold zeros only.
+// the tables are known to hold zeros only. Pages of a fresh block that are not faulted
+// in yet are not touched (those a search wrote are given back to the system).
 void clear_hash_tables();
-// Faults in the next 2 MiB of a freshly allocated block without changing its contents;
-// false when nothing is left. A fresh block's pages are otherwise faulted in by the
-// search that first touches them, which on a virtual machine can cost several
-// milliseconds per huge page, all of it between two of the search's time checks.
+// One stretch (512 KiB) of clear_hash_tables; false when the tables hold zeros only. No
+// store may come between the steps of one clear: stores that would have to come first
+// give the clear up (abandon_hash_clear), and the next step begins it anew.
+bool clear_hash_tables_step();
+void abandon_hash_clear();
+// Faults in the next 512 KiB of a freshly allocated block without changing its
+// contents; false when every page is in. A fresh block's pages are otherwise faulted in
+// by the searches that touch them, at a cost the system sets.
 bool prefault_hash_tables_step();
-// Zeroes the tables if they need it and touches every page of a freshly allocated block,
-// so that the next search neither clears them nor waits for the system to fault their
-// pages in. For the command thread while no search runs, when a game starts.
-void ready_hash_tables();
 
 // Two's-complement addition, as the 32-bit value arithmetic of the search wraps.
 inline int32_t wrapping_add(int32_t a, int32_t b) {
@@ -104,6 +108,10 @@ inline int32_t to_stored(int32_t v, int depth) {
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);
+// What a probe of key finds before it weighs the bounds: true when an entry of the key's
+// bucket matches key, with that entry's checked fields (upper, lower, depth, bound, and
+// the lock) in *found.
+bool find_entry(int side, uint64_t key, TransEntry* found);
 // The bound argument of store_table: what the value is of the position's true value.
 constexpr int BOUND_UPPER = 1;
 constexpr int BOUND_LOWER = 2;

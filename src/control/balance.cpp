@@ -168,7 +168,6 @@ BalanceOutcome run_balance(SearchWorker& w, bool two, int32_t target, const Bala
   w.decision_start = clock_ms();
   w.abort_flag = 0;
   apply_rule(w);
-  apply_hash_size();
   w.game_moves = game.count;
   build_near_mask(w.board);
   run.count = two ? collect_move_pairs(run) : collect_single_moves(run);

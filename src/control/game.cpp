@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board/hash_tables.h"
+#include "control/helpers.h"
 #include "control/limits.h"
 #include "control/search_thread.h"
 #include "control/think.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr const char* OWN_MOVE_ERROR = "ERROR my move [%d,%d]";
 constexpr const char* OPPONENT_MOVE_ERROR = "ERROR opponents's move [%d,%d]";
+// Thinking time the first search of a process is charged for its table build.
+constexpr int32_t FIRST_BUILD_CHARGE_MS = 200;
 
 // Appends a move, checked against the position once it is built.
 void record_move(int x, int y, const char* error_format) {
@@ -44,10 +47,9 @@ void record_move(int x, int y, const char* error_format) {
 // worker's search starts afresh. A cell recorded twice while the position was not built
 // is placed once only.
 void rebuild_position(SearchWorker& w, int rule) {
-  take_requested_hash_size();
+  apply_memory_plan(announce_memory_plan());
   build_game_tables(game.board_size, rule);
-  resize_hash_tables();
-  clear_hash_tables();
+  want_hash_clear();  // done by prepare_memory_for_search, or while idle
   reset_board(position, game.width, game.height, rule);
   w.iteration_depth = 0;
   w.abort_flag = 0;
@@ -79,14 +81,17 @@ void new_game(int width, int height) {
   game.built = 0;
   game.count = 0;
   game.board_size = std::max(width, height);
-  prepare_tables_for_game();  // before the greeting: the controller's clock starts after it
+  // Nothing slow before the greeting: a manager may start the first move's clock at
+  // START itself (the Gomocup judge does), so the clear waits for the idle search thread
+  // or the game's first search.
+  prepare_memory_for_game();
 }
 
 void restart_record() {
   game.built = 0;
   game.count = 0;
   decision_memory.last_value = 0;
-  prepare_tables_for_game();
+  prepare_memory_for_game();
 }
 
 void record_own_move(int x, int y) { record_move(x, y, OWN_MOVE_ERROR); }
@@ -121,13 +126,18 @@ bool take_back(int x, int y) {
 
 void apply_rule(SearchWorker& w) {
   const int rule = playing_rule(settings.rule);
-  if (position_built() && rule == game.applied_rule) return;
-  log_line("MESSAGE Rule %s", rule == RULE_FREESTYLE  ? "Gomoku (Freestyle)"
-                              : rule == RULE_STANDARD ? "Gomoku (Standard)"
-                                                      : "Renju");
-  rebuild_position(w, rule);
-  if (game.first_build_pending) {
-    w.decision_start -= 200;  // the first table build of the process counts as thinking time
+  const bool rebuild = !position_built() || rule != game.applied_rule;
+  wait_for_helpers();  // the last decision's, before the pool or the tables change
+  if (rebuild) {
+    log_line("MESSAGE Rule %s", rule == RULE_FREESTYLE  ? "Gomoku (Freestyle)"
+                                : rule == RULE_STANDARD ? "Gomoku (Standard)"
+                                                        : "Renju");
+    rebuild_position(w, rule);
+  }
+  prepare_memory_for_search(w);
+  if (rebuild && game.first_build_pending) {
+    w.decision_start -= FIRST_BUILD_CHARGE_MS;
+    w.start_charge_ms = FIRST_BUILD_CHARGE_MS;
     game.first_build_pending = 0;
   }
 }

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "control/game.h"
+#include "core/clock.h"
+#include "core/output.h"
 #include "core/settings.h"
 #include "search/root_search.h"
 
@@ -58,12 +61,22 @@ struct HelperPool {
   int side = 0;             // the side to move of the current generation
   std::atomic<int64_t> nodes{0};  // the decision's nodes over all workers
   BusyTable busy;                 // the nodes the decision's threads are searching
+  // The count a helper could not be added for (0: none failed); growing towards it is
+  // not tried again.
+  int failed_for = 0;
 
   // A process that ends by returning from main (the bench) must not leave threads behind.
-  ~HelperPool() { resize(0); }
+  ~HelperPool() {
+    wait_until_idle();
+    shrink(0);
+  }
 
-  // Makes the pool hold count helpers (run while none searches).
-  void resize(int count) {
+  void wait_until_idle() {
+    std::unique_lock<std::mutex> guard(lock);
+    signal.wait(guard, [this] { return searching == 0; });
+  }
+
+  void shrink(int count) {
     while (static_cast<int>(helpers.size()) > count) {
       std::unique_ptr<Helper>& last = helpers.back();
       {
@@ -73,12 +86,25 @@ struct HelperPool {
       signal.notify_all();
       last->thread.join();
       helpers.pop_back();
+      failed_for = 0;
     }
-    while (static_cast<int>(helpers.size()) < count) {
-      helpers.push_back(std::make_unique<Helper>(static_cast<int>(helpers.size())));
+  }
+
+  bool grow(int count) {
+    const int size = static_cast<int>(helpers.size());
+    if (size >= count || failed_for == count) return false;
+    try {
+      helpers.reserve(static_cast<size_t>(size) + 1);  // the push below cannot fail then
+      std::unique_ptr<Helper> h = std::make_unique<Helper>(size);
       // A new helper waits for the next start, not for one that came before it.
-      helpers.back()->generation = generation;
-      helpers.back()->thread = std::thread(helper_main, helpers.back().get());
+      h->generation = generation;
+      h->thread = std::thread(helper_main, h.get());
+      helpers.push_back(std::move(h));
+      return true;
+    } catch (const std::exception&) {  // no memory for the helper, or no thread for it
+      failed_for = count;
+      log_line("MESSAGE could not start another helper thread, searching with %d threads", size + 1);
+      return false;
     }
   }
 };
@@ -120,12 +146,20 @@ void helper_main(Helper* h) {
 
 int64_t helper_bytes() { return static_cast<int64_t>(sizeof(Helper)); }
 
+int helper_count() { return static_cast<int>(pool.helpers.size()); }
+
+void shrink_helper_pool(int count) { pool.shrink(count); }
+
+bool grow_helper_pool(int count) { return pool.grow(count); }
+
 void note_main_iteration(int depth) { main_depth = depth; }
 
-void start_helpers(SearchWorker& main, int side) {
-  const int count = std::max(1, std::min<int>(settings.thread_num, MAX_THREADS)) - 1;
-  pool.resize(count);
-  if (count == 0) return;
+void start_helpers(SearchWorker& main, int side, int count) {
+  pool.wait_until_idle();
+  pool.shrink(count);
+  while (static_cast<int64_t>(clock_ms() - main.decision_start) * 4 < main.turn_limit && pool.grow(count)) {
+  }
+  if (pool.helpers.empty()) return;
   std::lock_guard<std::mutex> guard(pool.lock);
   for (std::unique_ptr<Helper>& h : pool.helpers) {
     // The helpers wait for the next generation: their workers and positions are free.
@@ -134,11 +168,14 @@ void start_helpers(SearchWorker& main, int side) {
     w.clear_counters();
     w.abort_flag = 0;
     w.decision_start = main.decision_start;
+    w.start_charge_ms = main.start_charge_ms;
     w.turn_limit = main.turn_limit;
     w.game_moves = main.game_moves;
     w.pooled_nodes = &pool.nodes;
     w.pooled_so_far = 0;
     w.busy = &pool.busy;
+    w.limit_test_mask = main.limit_test_mask;
+    w.interval_start_ms = ThreatContext::NO_TEST;
   }
   pool.busy.clear();
   main.busy = &pool.busy;
@@ -148,21 +185,21 @@ void start_helpers(SearchWorker& main, int side) {
   helper_stop = 0;
   main_depth = 0;
   pool.side = side;
-  pool.searching = count;
+  pool.searching = static_cast<int>(pool.helpers.size());
   ++pool.generation;
   pool.signal.notify_all();
 }
 
-int64_t stop_helpers(SearchWorker& main) {
+int64_t release_helpers(SearchWorker& main) {
+  const bool pooled = main.pooled_nodes != nullptr;
   main.pooled_nodes = nullptr;
   main.busy = nullptr;
-  if (pool.helpers.empty()) return 0;
+  if (!pooled) return 0;
   helper_stop = 1;
-  std::unique_lock<std::mutex> lock(pool.lock);
-  pool.signal.wait(lock, [] { return pool.searching == 0; });
-  int64_t nodes = 0;
-  for (const std::unique_ptr<Helper>& h : pool.helpers) nodes += h->worker.node_count;
-  return nodes;
+  // What the search thread has added to the count is its own.
+  return pool.nodes.load(std::memory_order_relaxed) - main.pooled_so_far;
 }
+
+void wait_for_helpers() { pool.wait_until_idle(); }
 
 }  // namespace zerin

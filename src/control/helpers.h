@@ -14,12 +14,29 @@ namespace zerin {
 // Bytes each helper thread adds (its worker and its copy of the position).
 int64_t helper_bytes();
 
-// Starts settings.thread_num - 1 helpers (none with one thread) on main's position, with
-// main's limits, for side to move; from here on main's node budget counts them too.
-void start_helpers(SearchWorker& main, int side);
+// The helper threads that exist (they wait idle between decisions).
+int helper_count();
+// Ends helpers until at most count remain. None may be searching.
+void shrink_helper_pool(int count);
+// Adds one helper when fewer than count exist; false when none was added: count exist,
+// or a helper could not be had (its memory or its thread), which is announced with a
+// MESSAGE line and not tried again for the same count. The decision goes on with the
+// helpers there are.
+bool grow_helper_pool(int count);
+
+// Starts count helpers (none for 0) on main's position, with main's limits, for side to
+// move, after waiting for the last decision's helpers to stop; from here on main's node
+// budget counts them too. Missing helpers are added first, while the decision has used
+// less than a quarter of its time; it then runs with the helpers there are.
+void start_helpers(SearchWorker& main, int side, int count);
 // The search thread starts iteration depth (the helpers keep ahead of it).
 void note_main_iteration(int depth);
-// Stops the helpers and waits until none is searching; returns the nodes they searched.
-int64_t stop_helpers(SearchWorker& main);
+// Tells the helpers to stop, without waiting for them: the reply need not wait for
+// threads the system has not scheduled yet. Returns the nodes they have counted so far
+// (each counts in steps of 1024).
+int64_t release_helpers(SearchWorker& main);
+// Waits until no helper is searching: after a driver's reply, and before anything the
+// helpers read changes (the next search, the tables, the pool).
+void wait_for_helpers();
 
 }  // namespace zerin

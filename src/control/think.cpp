@@ -59,10 +59,9 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   w.decision_start = clock_ms();
   w.abort_flag = 0;
   apply_rule(w);
-  apply_hash_size();
   w.game_moves = game.count;
   int value = one_ply_scan(w, side);
-  start_helpers(w, side);
+  start_helpers(w, side, memory_plan().helpers);
   int counted = 0;
   for (int d = 1; think_may_start_iteration(w, d, ample_time); ++d) {
     w.sole_candidate = 0;
@@ -77,7 +76,7 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
     counted = d;
     if (aborted || decided(v) || (w.sole_candidate && d >= SOLE_MOVE_DEPTH)) break;
   }
-  *helper_nodes = stop_helpers(w);
+  *helper_nodes = release_helpers(w);
   w.decision_start = clock_ms() - w.decision_start;
   w.iteration_depth = counted;
   decision_memory.last_value = value;

@@ -11,6 +11,7 @@
 #include "control/search_thread.h"
 #include "control/swap2.h"
 #include "core/output.h"
+#include "core/platform.h"
 #include "protocol/game_commands.h"
 #include "protocol/settings.h"
 
@@ -25,7 +26,7 @@ void exit_engine() {
   std::_Exit(0);
 }
 
-int (*read_input_char)() = [] { return std::getchar(); };
+int (*read_input_char)() = platform::read_input_char;
 
 bool read_line() {
   int stored = 0;
@@ -322,7 +323,7 @@ bool dispatch_command() {
   } else if (match_command("zrshowforbid", line)) {
     run_or_defer_show_forbidden();
   } else if (match_command("zrhashclear", line)) {
-    run_or_defer_hash_clear();
+    request_hash_clear();
   } else if ((arg = match_command("zrbalancetwo", line))) {
     command_balance(arg, REQUEST_BALANCE_TWO);
   } else if ((arg = match_command("zrbalanceone", line))) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "control/search_thread.h"
+#include "core/platform.h"
 #include "protocol/command_loop.h"
 
 namespace zerin {
@@ -46,8 +48,12 @@ void apply_info(const char* text) {
     int32_t v = convert_value(value);
     if (k.field == &settings.hash_size && v <= 0) v = 1;
     if (k.field == &settings.thread_num) v = v < 1 ? 1 : v > MAX_THREADS ? MAX_THREADS : v;
+    if (k.field == &settings.thread_num && !platform::THREADS_AVAILABLE) v = 1;  // no helpers to start
     if (k.field == &settings.swap2_margin && v < 0) v = 0;
     *k.field = v;
+    // The helpers and the tables follow at once, not inside the next move's time.
+    if (k.field == &settings.hash_size || k.field == &settings.max_memory || k.field == &settings.thread_num)
+      memory_settings_changed();
   }
   if (const char* value = match_command("folder", text)) {
     std::strncpy(settings.folder, value, sizeof settings.folder - 1);

@@ -56,12 +56,12 @@ int general_stage(SearchNode& node) {
   for (int x = 0; x < b.height; ++x)
     for (int y = 0; y < b.width; ++y) {
       if (!qualifies(node, x, y)) continue;
-      const CellSummary& c = b.cell_summaries[x][y];
-      if (c.value_sum[s] > 7 || c.value_sum[o] > 8) strong = true;
+      const CellSummary* c = b.cell_summaries[x][y];
+      if (c[s].value_sum > 7 || c[o].value_sum > 8) strong = true;
       int black = 0, white = 0;
       for (int d = 0; d < 4; ++d) {
-        black += b.dir_shapes[x][y][d].code[0] >= SHAPE_TWO_OR_MORE;
-        white += b.dir_shapes[x][y][d].code[1] >= SHAPE_TWO_OR_MORE;
+        black += slot_code(b.dir_shapes[x][y][d], 0) >= SHAPE_TWO_OR_MORE;
+        white += slot_code(b.dir_shapes[x][y][d], 1) >= SHAPE_TWO_OR_MORE;
       }
       if (black >= 2 || white >= 2) append(list, n, x, y);
     }
@@ -75,8 +75,8 @@ int general_stage(SearchNode& node) {
     for (int x = 0; x < b.height; ++x)
       for (int y = 0; y < b.width; ++y) {
         if (!qualifies(node, x, y)) continue;
-        const CellSummary& c = b.cell_summaries[x][y];
-        if ((c.value_sum[s] > 7 || c.value_sum[o] > 8) && (!square_test || area_has_stone(b, x, y, false)))
+        const CellSummary* c = b.cell_summaries[x][y];
+        if ((c[s].value_sum > 7 || c[o].value_sum > 8) && (!square_test || area_has_stone(b, x, y, false)))
           append(list, n, x, y);
       }
     if (n > 0) {
@@ -140,10 +140,10 @@ double evaluation_factor(SearchNode& node) {
 // (five and open-four points) lie around it.
 int threat_class(const Board& b, int x, int y, int side) {
   const int s = player_index(side);
-  const int value = b.cell_summaries[x][y].value_sum[s];
+  const int value = b.cell_summaries[x][y][s].value_sum;
   if (value < VALUE_OPEN_THREE) return 0;
   int lines = 0;  // directions that carry at least an open two
-  for (int d = 0; d < 4; ++d) lines += b.dir_shapes[x][y][d].code[s] >= SHAPE_TWO_OR_MORE;
+  for (int d = 0; d < 4; ++d) lines += slot_code(b.dir_shapes[x][y][d], s) >= SHAPE_TWO_OR_MORE;
   const int winning = star_threat_count(b, x, y, side);
   if (value < VALUE_FOUR) {
     if (lines <= 1 || winning <= 4) return 1;
@@ -165,7 +165,7 @@ int value_offset(int x, int y, int threat, SearchNode& node) {
   const int s = player_index(node.side);
   bool any_four = false, any_three = false;
   for (int d = 0; d < 4; ++d) {
-    const int code = b.dir_shapes[x][y][d].code[s];
+    const int code = slot_code(b.dir_shapes[x][y][d], s);
     if (code >= SHAPE_FOUR) any_four = true;
     if (code >= SHAPE_SPLIT_THREE) any_three = true;
   }
@@ -179,7 +179,7 @@ int value_offset(int x, int y, int threat, SearchNode& node) {
   const int weight = edge_weight(b, x, y);
   int offset = base * weight / 40;
   if (offset != 0 && weight >= 20) {
-    const int room = b.cell_summaries[x][y].room_sum[s];
+    const int room = b.cell_summaries[x][y][s].room_sum;
     if (room < 18) {
       offset = static_cast<int>(offset * 1.1);
       if (room < 15) {
@@ -286,7 +286,7 @@ int score_batch(SearchNode& node, int count) {
     }
     stamps[x * MAX_SIDE + y] = visit;
     ++accepted;
-    c.score = -(b.cell_summaries[x][y].value_sum[s] + (b.cell_summaries[x][y].value_sum[o] >> 1));
+    c.score = -(b.cell_summaries[x][y][s].value_sum + (b.cell_summaries[x][y][o].value_sum >> 1));
   }
   node.accepted += accepted;
   return accepted;

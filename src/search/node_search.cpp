@@ -125,6 +125,10 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
   Candidate put_off[MAX_PUT_OFF];
   int put_off_count = 0;
   int cut_value = 0;
+  // The late-move rule ends the moves ranked below the one that triggers it. Moves put
+  // off rank above it, so they are still searched, and without the rule: cutting them too
+  // would leave the node an upper bound that misses its best moves, shared by every thread.
+  bool late_cut_taken = false;
 
   // Searches one move; CUT when it refutes the node (cut_value holds the value), LATE
   // when the late-move rule ends the node's moves, else NEXT.
@@ -133,7 +137,7 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
     const MoveAttributes attributes = move_attributes(x, y, node);
     const int offset = attributes.offset;
     int step = attributes.step;
-    const int own_value = b.cell_summaries[x][y].value_sum[s];
+    const int own_value = b.cell_summaries[x][y][s].value_sum;
     place_stone(b, x, y, side);
     if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
     int value;
@@ -163,8 +167,8 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
       node.alpha = value;
       flag = BOUND_EXACT;
       extend_principal_variation(w, ply, x, y);
-    } else if (w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv && step <= 1 &&
-               late_move_cut(node.tdepth, phase, done)) {
+    } else if (!late_cut_taken && w.settings.caution_factor <= 1 && ply >= 3 && best > -DECIDED_BOUND && !node.pv &&
+               step <= 1 && late_move_cut(node.tdepth, phase, done)) {
       return LATE;
     }
     ++done;
@@ -197,9 +201,14 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
       }
       const Outcome outcome = search_move(x, y, batches.phase());
       if (outcome == CUT) return cut_value;
-      if (outcome == LATE) goto finish;
+      if (outcome == LATE) {
+        if (put_off_count == 0) goto finish;
+        late_cut_taken = true;
+        goto search_put_off;
+      }
     }
   }
+search_put_off:
   for (int i = 0; i < put_off_count; ++i) {
     const Outcome outcome = search_move(put_off[i].x, put_off[i].y, put_off[i].score);
     if (outcome == CUT) return cut_value;

@@ -111,7 +111,7 @@ int search_root(SearchWorker& w, int side) {
     const MoveAttributes attributes = move_attributes(x, y, node);
     const int offset = attributes.offset;
     int step = attributes.step;
-    const int own_value = b.cell_summaries[x][y].value_sum[s];
+    const int own_value = b.cell_summaries[x][y][s].value_sum;
     place_stone(b, x, y, side);
     step = threat_extension(w, depth, side, own_value, step);
     int value;

@@ -53,7 +53,7 @@ int collect_plain_threat_points(const Board& b, Candidate* list, int player) {
 
 int defence_points(Board& b, Candidate* list, int attacker, int x, int y) {
   int d = 0;
-  while (d < 3 && b.dir_shapes[x][y][d].code[attacker - 1] != SHAPE_OPEN_FOUR) ++d;
+  while (d < 3 && slot_code(b.dir_shapes[x][y][d], attacker - 1) != SHAPE_OPEN_FOUR) ++d;
   int dx = DIR_DX[d], dy = DIR_DY[d];
   auto holds = [&b, attacker](int cx, int cy) { return holds_stone(b, cx, cy, attacker); };
   auto write = [list](int i, int cx, int cy) {
@@ -78,7 +78,7 @@ int defence_points(Board& b, Candidate* list, int attacker, int x, int y) {
     dy = -dy;
   }
   const int fx = x + 4 * dx, fy = y + 4 * dy;
-  const bool open_four_end = b.dir_shapes[fx][fy][d].code[attacker - 1] == SHAPE_OPEN_FOUR;
+  const bool open_four_end = slot_code(b.dir_shapes[fx][fy][d], attacker - 1) == SHAPE_OPEN_FOUR;
   if (open_four_end && !(b.rule == RULE_RENJU && attacker == BLACK && is_forbidden(b, fx, fy)))
     return 0;  // the far end is an open-four point of its own
   write(0, fx, fy);

@@ -1,5 +1,8 @@
 #include "threats/context.h"
 
+#include <algorithm>
+
+#include "board/hash_tables.h"
 #include "core/clock.h"
 
 namespace zerin {
@@ -42,9 +45,34 @@ void merge_sort(Candidate* list, int count, Candidate* buffer) {
     for (int i = 0; i < count; ++i) list[i] = from[i];
 }
 
+// While table pages are still to be faulted in: the next stretch of them, by the one
+// worker that does it; once every page is in, the tests go back to their interval.
+void prepare_tables_between_tests(ThreatContext& c) {
+  if (c.prepares_tables) prefault_hash_tables_step();
+  if (!hash_tables.pages_pending) c.limit_test_mask = LIMIT_TEST_INTERVAL - 1;
+}
+
+// The guard of the extra tests (max_node -1: the stop only).
+bool reply_guard_test(ThreatContext& c) {
+  bool limit = c.stop_flag > 0;
+  if (!limit && c.settings.max_node != -1) {
+    const int32_t now = clock_ms();
+    if (c.interval_start_ms == ThreatContext::NO_TEST) c.interval_start_ms = now;
+    const int64_t used = static_cast<int64_t>(now) - c.decision_start - c.start_charge_ms;
+    limit = now - c.interval_start_ms >= REPLY_MARGIN_MS &&
+            used >= std::max<int64_t>(static_cast<int64_t>(c.turn_limit) - REPLY_MARGIN_MS, REPLY_MARGIN_MS);
+  }
+  if (limit) c.abort_flag = 1;
+  return !limit;
+}
+
 }  // namespace
 
 bool search_limit_check(ThreatContext& c) {
+  if (c.limit_test_mask != LIMIT_TEST_INTERVAL - 1) {
+    prepare_tables_between_tests(c);
+    if ((static_cast<uint32_t>(c.node_count) & (LIMIT_TEST_INTERVAL - 1)) != 0) return reply_guard_test(c);
+  }
   // The budget first, so that a spent budget costs no clock read.
   const int32_t max_node = c.settings.max_node;
   if (c.pooled_nodes != nullptr) {
@@ -52,7 +80,11 @@ bool search_limit_check(ThreatContext& c) {
     c.pooled_so_far = c.node_count;
   }
   bool limit = c.decision_nodes() / 1024 > static_cast<int64_t>(max_node);
-  if (!limit) limit = static_cast<int64_t>(clock_ms()) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
+  if (!limit) {
+    const int32_t now = clock_ms();
+    c.interval_start_ms = now;
+    limit = static_cast<int64_t>(now) + REPLY_MARGIN_MS - c.decision_start >= c.turn_limit;
+  }
   if (!limit) limit = c.stop_flag > 0;
   // max_node -1: no budget and no time limit, only a stop ends the search.
   if (limit && !(max_node == -1 && c.stop_flag <= 0)) {

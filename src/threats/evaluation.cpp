@@ -16,7 +16,7 @@ inline bool marked(const int32_t* rows, int x, int y) { return (rows[x] >> y) & 
 
 // Penalty (or bonus) for a white threat cell that black may not take.
 inline int forbidden_cell_weight(const Board& b, int x, int y) {
-  return b.cell_summaries[x][y].value_sum[0] < 158 ? 200 : 120;
+  return b.cell_summaries[x][y][0].value_sum < 158 ? 200 : 120;
 }
 
 // Directions covered by a player's five points and open-four points together.
@@ -63,7 +63,7 @@ int evaluate_position(ThreatContext& c, int depth, int side) {
     if (renju && side == BLACK && marked(forbidden_rows, x, y)) continue;
     const int count = star_count(b, x, y, side, forbidden_rows);
     const int w = b.threat_sets.dir_mask[FOUR_POINTS][s][x][y] != 0 ? count - 1 : count - 2;
-    value += b.cell_summaries[x][y].room_sum[s] * w * 20 / 32;
+    value += b.cell_summaries[x][y][s].room_sum * w * 20 / 32;
     if (renju && side == WHITE && is_forbidden(b, x, y)) value += forbidden_cell_weight(b, x, y);
   }
 
@@ -89,14 +89,14 @@ int evaluate_position(ThreatContext& c, int depth, int side) {
     if (renju && side == WHITE && marked(forbidden_rows, x, y)) continue;
     const int count = star_count(b, x, y, opp, forbidden_rows);
     const int w = b.threat_sets.dir_mask[FOUR_POINTS][o][x][y] != 0 ? 1 - count : 2 - count;
-    value += b.cell_summaries[x][y].room_sum[o] * w * 20 / 32;
+    value += b.cell_summaries[x][y][o].room_sum * w * 20 / 32;
     if (renju && side == BLACK && is_forbidden(b, x, y)) value -= forbidden_cell_weight(b, x, y);
   }
 
   // The opponent's most urgent cell.
   int k = collect_five_points(b, list, opp);
   if (k == 0) k = collect_open_four_points(b, list, opp);
-  if (k > 0) value += b.cell_summaries[list[0].x][list[0].y].room_sum[o] * 50 / 32;
+  if (k > 0) value += b.cell_summaries[list[0].x][list[0].y][o].room_sum * 50 / 32;
 
   // Winning threats spread over two or more directions.
   if (bit_count(static_cast<uint32_t>(winning_directions(b, o))) >= 2) value -= 200;

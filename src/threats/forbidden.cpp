@@ -6,7 +6,7 @@ namespace zerin {
 
 namespace {
 
-inline int black_code(const Board& b, int x, int y, int d) { return b.dir_shapes[x][y][d].code[0]; }
+inline int black_code(const Board& b, int x, int y, int d) { return slot_code(b.dir_shapes[x][y][d], 0); }
 
 inline void walk_black(const Board& b, int& x, int& y, int dx, int dy) { walk_run(b, x, y, dx, dy, BLACK); }
 

@@ -51,8 +51,8 @@ int defender_node(ThreatContext& c, int depth, int side, int ply, int level, Can
       store(c, -r, level, DEFENDER, side);
       return -r;
     }
-    const CellSummary& cell = b.cell_summaries[list[i].x][list[i].y];
-    const int black_weight = cell.weighted[0], white_weight = cell.weighted[1];
+    const CellSummary* cell = b.cell_summaries[list[i].x][list[i].y];
+    const int black_weight = cell[0].weighted, white_weight = cell[1].weighted;
     const int larger = black_weight > white_weight ? black_weight : white_weight;
     const int smaller = black_weight < white_weight ? black_weight : white_weight;
     list[i].score = -(larger + smaller / 2);
@@ -78,11 +78,11 @@ int attacker_node(ThreatContext& c, int depth, int side, int ply, int level, Can
   const int n = collect_four_points(b, list, side);
   for (int i = 0; i < n; ++i) {
     const int x = list[i].x, y = list[i].y;
-    const int own = b.cell_summaries[x][y].value_sum[s];
-    const int other = b.cell_summaries[x][y].value_sum[o];
+    const int own = b.cell_summaries[x][y][s].value_sum;
+    const int other = b.cell_summaries[x][y][o].value_sum;
     const int threats = star_threat_count(b, x, y, side);
     int strong_lines = 0;
-    for (int d = 0; d < 4; ++d) strong_lines += b.dir_shapes[x][y][d].code[o] >= SHAPE_TWO_OR_MORE;
+    for (int d = 0; d < 4; ++d) strong_lines += slot_code(b.dir_shapes[x][y][d], o) >= SHAPE_TWO_OR_MORE;
     if ((own < VALUE_FOUR_AND_TWO && strong_lines < 2 && other < DEFENDER_CELL_VALUE) ||
         (b.rule == RULE_RENJU && side == BLACK && is_forbidden(b, x, y)) ||
         (threats <= 2 && own < VALUE_FOUR_AND_THREE)) {
@@ -130,7 +130,7 @@ int threat_win_check(Board& b, int level, int side) {
 int four_threat_search(ThreatContext& c, int depth, int side, ThreatRole role, int ply) {
   ++c.node_count;
   if (depth < c.min_remaining_depth) c.min_remaining_depth = depth;
-  if ((c.node_count & 1023) == 0 && !search_limit_check(c)) return 0;
+  if ((static_cast<uint32_t>(c.node_count) & c.limit_test_mask) == 0 && !search_limit_check(c)) return 0;
   const int index = c.iteration_depth - depth;
   expect([&] { return index >= 0; }, "the threat search runs below the node that calls it");
   // A threat line can never run deeper than the board has cells; the guard keeps the

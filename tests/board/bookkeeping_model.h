@@ -160,22 +160,23 @@ inline std::string sums_and_sets_fault(const Board& b, bool with_double_threats)
     int32_t row_mask[5][MAX_SIDE] = {};
     for (int x = 0; x < MAX_SIDE; ++x)
       for (int y = 0; y < MAX_SIDE; ++y) {
-        const DirShape* s = b.dir_shapes[x][y];
-        const CellSummary& c = b.cell_summaries[x][y];
+        int code[4];
+        for (int d = 0; d < 4; ++d) code[d] = slot_code(b.dir_shapes[x][y][d], p);
+        const CellSummary& c = b.cell_summaries[x][y][p];
         int value = 0, room = 0, dir_mask[4] = {};
         for (int d = 0; d < 4; ++d) {
-          value += shape_value[s[d].code[p]];
-          room += s[d].room[p];
-          if (KIND_OF[s[d].code[p]] >= 0) dir_mask[KIND_OF[s[d].code[p]]] |= 1 << d;
+          value += shape_value[code[d]];
+          room += slot_room(b.dir_shapes[x][y][d], p);
+          if (KIND_OF[code[d]] >= 0) dir_mask[KIND_OF[code[d]]] |= 1 << d;
         }
-        if (c.value_sum[p] != value) return mismatch(player + "value sum at " + at(x, y), c.value_sum[p], value);
-        if (c.room_sum[p] != room) return mismatch(player + "room sum at " + at(x, y), c.room_sum[p], room);
-        const int16_t combo =
-            static_cast<int16_t>(value + combo_table[p][s[0].code[p]][s[1].code[p]][s[2].code[p]][s[3].code[p]]);
-        if (c.combo[p] != combo) return mismatch(player + "combination value at " + at(x, y), c.combo[p], combo);
+        if (c.value_sum != value) return mismatch(player + "value sum at " + at(x, y), c.value_sum, value);
+        if (c.room_sum != room) return mismatch(player + "room sum at " + at(x, y), c.room_sum, room);
+        const int codes = code[0] << 12 | code[1] << 8 | code[2] << 4 | code[3];
+        if (c.codes != codes) return mismatch(player + "codes at " + at(x, y), c.codes, codes);
+        const int16_t combo = static_cast<int16_t>(value + combo_table[p][code[0]][code[1]][code[2]][code[3]]);
         const int16_t weighted = static_cast<int16_t>(room * combo / 32);
-        if (c.weighted[p] != weighted) return mismatch(player + "weighted value at " + at(x, y), c.weighted[p], weighted);
-        eval += c.weighted[p];
+        if (c.weighted != weighted) return mismatch(player + "weighted value at " + at(x, y), c.weighted, weighted);
+        eval += c.weighted;
         if (room >= 25 && value >= 6) rooms += room;
         for (int k = 0; k < 4; ++k) {
           if (threat_sets.dir_mask[k][p][x][y] != dir_mask[k])
@@ -282,13 +283,13 @@ class CodeModel {
           if (window_from_word(b, d, x, y) != w)
             return mismatch("window of " + where(), window_from_word(b, d, x, y), w);
           for (int player = 1; player <= 2; ++player) {
-            const DirShape& s = b.dir_shapes[x][y][d];
-            const int stored = s.code[player - 1];
+            const ShapeSlot s = b.dir_shapes[x][y][d];
+            const int stored = slot_code(s, player - 1);
             if (!reached_[d][x][y]) {
               if (stored != start_code_with_room(d, x, y, n))
                 return mismatch("start code of " + where(), stored, start_code_with_room(d, x, y, n));
-              if (s.room[player - 1] != start_room(d, x, y, n))
-                return mismatch("start room of " + where(), s.room[player - 1], start_room(d, x, y, n));
+              if (slot_room(s, player - 1) != start_room(d, x, y, n))
+                return mismatch("start room of " + where(), slot_room(s, player - 1), start_room(d, x, y, n));
               continue;
             }
             const int table = pattern_table[w].code[player - 1];
@@ -316,21 +317,58 @@ class CodeModel {
   bool reached_[4][MAX_SIDE][MAX_SIDE] = {};
 };
 
+// Where the bookkeeping of two boards differs (codes, rooms, summaries, totals, threat
+// sets, all of it byte for byte), or an empty string.
+inline std::string bookkeeping_difference(const Board& a, const Board& b) {
+  for (int x = 0; x < MAX_SIDE; ++x)
+    for (int y = 0; y < MAX_SIDE; ++y) {
+      for (int d = 0; d < 4; ++d)
+        if (a.dir_shapes[x][y][d] != b.dir_shapes[x][y][d])
+          return "shape of " + at(x, y) + " d" + std::to_string(d);
+      if (std::memcmp(&a.cell_summaries[x][y], &b.cell_summaries[x][y], sizeof a.cell_summaries[x][y]) != 0)
+        return "summary of " + at(x, y);
+    }
+  for (int p = 0; p < 2; ++p) {
+    if (a.eval_total[p] != b.eval_total[p]) return "evaluation total";
+    if (a.room_total[p] != b.room_total[p]) return "room total";
+  }
+  if (std::memcmp(&a.threat_sets, &b.threat_sets, sizeof a.threat_sets) != 0) return "threat sets";
+  return "";
+}
+
+inline void place(Board& b, int x, int y, int who, bool light) {
+  if (light)
+    place_stone_light(b, x, y, who);
+  else
+    place_stone(b, x, y, who);
+}
+
+inline void take(Board& b, int x, int y, int who, bool light) {
+  if (light)
+    remove_stone_light(b, x, y, who);
+  else
+    remove_stone(b, x, y, who);
+}
+
 // Nested full and light placements, each with the position as it was before it, so that
 // every take-back can be checked to restore the position exactly. Light stones stack on
-// top of the full ones; callers take them all back before the next full change.
+// top of the full ones; callers take them all back before the next full change. A twin
+// board, when given, gets the same changes with its undo journal off, working out every
+// take-back from the pattern tables: the two must keep the same bookkeeping throughout.
 class PlacementStack {
  public:
-  PlacementStack(Board& b, CodeModel& model) : b_(b), model_(model) {}
+  PlacementStack(Board& b, CodeModel& model, Board* twin = nullptr) : b_(b), model_(model), twin_(twin) {
+    if (twin_ != nullptr) {
+      *twin_ = b_;
+      twin_->journal.enabled = false;
+    }
+  }
 
   void push(int x, int y, int who, bool light) {
     steps_.push_back(Step{x, y, who, light, PositionSnapshot::take(b_)});
-    if (light) {
-      ++light_count_;
-      place_stone_light(b_, x, y, who);
-    } else {
-      place_stone(b_, x, y, who);
-    }
+    if (light) ++light_count_;
+    place(b_, x, y, who, light);
+    if (twin_ != nullptr) place(*twin_, x, y, who, light);
     model_.changed(x, y);
   }
 
@@ -342,14 +380,18 @@ class PlacementStack {
   Undone pop() {
     const Step s = steps_.back();
     steps_.pop_back();
-    if (s.light) {
-      --light_count_;
-      remove_stone_light(b_, s.x, s.y, s.who);
-    } else {
-      remove_stone(b_, s.x, s.y, s.who);
-    }
+    if (s.light) --light_count_;
+    take(b_, s.x, s.y, s.who, s.light);
+    if (twin_ != nullptr) take(*twin_, s.x, s.y, s.who, s.light);
     model_.changed(s.x, s.y);
     return Undone{s.x, s.y, s.before.difference(b_)};
+  }
+
+  // Where the board's bookkeeping differs from its twin's; empty without a twin.
+  std::string twin_difference() const {
+    if (twin_ == nullptr) return "";
+    const std::string d = bookkeeping_difference(b_, *twin_);
+    return d.empty() ? d : d + " differs from the board that works out every take-back";
   }
 
   bool empty() const { return steps_.empty(); }
@@ -365,6 +407,7 @@ class PlacementStack {
 
   Board& b_;
   CodeModel& model_;
+  Board* twin_;
   std::vector<Step> steps_;
   int light_count_ = 0;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -15,8 +16,8 @@ namespace {
 
 class BookkeepingTest : public EngineTest {
  protected:
-  static int code(int x, int y, int d, int player) { return position.dir_shapes[x][y][d].code[player - 1]; }
-  static int value_sum(int x, int y, int player) { return position.cell_summaries[x][y].value_sum[player - 1]; }
+  static int code(int x, int y, int d, int player) { return slot_code(position.dir_shapes[x][y][d], player - 1); }
+  static int value_sum(int x, int y, int player) { return position.cell_summaries[x][y][player - 1].value_sum; }
   static bool in_kind(int kind, int player, int x, int y) {
     const bool in = position.threat_sets.row_mask[kind][player - 1][x] >> y & 1;
     if (in) {
@@ -38,9 +39,9 @@ void expect_start_state(int n) {
     for (int y = 0; y < n; ++y)
       for (int d = 0; d < 4; ++d)
         for (int p = 0; p < 2; ++p) {
-          const DirShape& s = position.dir_shapes[x][y][d];
-          ASSERT_EQ(s.code[p], start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
-          ASSERT_EQ(s.room[p], start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          const ShapeSlot s = position.dir_shapes[x][y][d];
+          ASSERT_EQ(slot_code(s, p), start_code_with_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
+          ASSERT_EQ(slot_room(s, p), start_room(d, x, y, n)) << n << ": " << x << "," << y << " d" << d;
         }
   expect_sums_and_sets(true);
   EXPECT_EQ(position.room_total[0] | position.room_total[1], 0);
@@ -56,15 +57,15 @@ TEST_F(BookkeepingTest, EmptyBoardStartState) {
     expect_start_state(n);
   }
   // On 6 x 6 the straight rooms follow the written rule even where it is lopsided.
-  EXPECT_EQ(position.dir_shapes[0][2][0].room[0], 6);
-  EXPECT_EQ(position.dir_shapes[0][3][0].room[0], 7);
-  EXPECT_EQ(position.dir_shapes[0][4][0].room[0], 5);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][2][0], 0), 6);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][3][0], 0), 7);
+  EXPECT_EQ(slot_room(position.dir_shapes[0][4][0], 0), 5);
   // The diagonals count only the cells on the square: (1, 1) sees (0, 0) and
   // (2, 2)..(5, 5); (1, 4) sees only (0, 3) and (2, 5), too little room for a code.
-  EXPECT_EQ(position.dir_shapes[1][1][3].room[0], 5);
-  EXPECT_EQ(position.dir_shapes[1][1][3].code[0], 1);
-  EXPECT_EQ(position.dir_shapes[1][4][3].room[0], 2);
-  EXPECT_EQ(position.dir_shapes[1][4][3].code[0], 0);
+  EXPECT_EQ(slot_room(position.dir_shapes[1][1][3], 0), 5);
+  EXPECT_EQ(slot_code(position.dir_shapes[1][1][3], 0), 1);
+  EXPECT_EQ(slot_room(position.dir_shapes[1][4][3], 0), 2);
+  EXPECT_EQ(slot_code(position.dir_shapes[1][4][3], 0), 0);
 }
 
 TEST_F(BookkeepingTest, EmptyBoardTotalsEqualForBothPlayers) {
@@ -81,7 +82,7 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   new_board(0, 20, 15);
   for (int d = 0; d < 4; ++d) {
     EXPECT_EQ(code(7, 10, d, 1), 1) << d;
-    EXPECT_EQ(position.dir_shapes[7][10][d].room[1], 8) << d;
+    EXPECT_EQ(slot_room(position.dir_shapes[7][10][d], 1), 8) << d;
   }
   // (13, 5): its row is whole; along x and both diagonals a blocked cell stands two
   // steps on, and was blocked first, leaving 4 + 1 cells of room.
@@ -89,11 +90,11 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   for (int d = 0; d < 4; ++d)
     for (int p = 1; p <= 2; ++p) {
       EXPECT_EQ(code(13, 5, d, p), codes[d]) << d;
-      EXPECT_EQ(position.dir_shapes[13][5][d].room[p - 1], rooms[d]) << d;
+      EXPECT_EQ(slot_room(position.dir_shapes[13][5][d], p - 1), rooms[d]) << d;
     }
   // (10, 5) is five steps from the padding: out of reach under rule 0.
   EXPECT_EQ(code(10, 5, 1, 1), 1);
-  EXPECT_EQ(position.dir_shapes[10][5][1].room[0], 8);
+  EXPECT_EQ(slot_room(position.dir_shapes[10][5][1], 0), 8);
   expect_sums_and_sets(true);
   EXPECT_EQ(position.eval_total[0], position.eval_total[1]);
 
@@ -101,11 +102,11 @@ TEST_F(BookkeepingTest, RectangularStartState) {
   // start code along the line that leaves the board, and only the line that runs
   // through the padding itself sees it blocked.
   EXPECT_EQ(code(17, 5, 1, 1), 1);
-  EXPECT_EQ(position.dir_shapes[17][5][1].room[0], 6);  // 20 - 17 + 3
+  EXPECT_EQ(slot_room(position.dir_shapes[17][5][1], 0), 6);  // 20 - 17 + 3
   EXPECT_EQ(code(17, 5, 0, 1), 0);
   new_board(0, 15, 20);
   EXPECT_EQ(code(5, 17, 0, 2), 1);
-  EXPECT_EQ(position.dir_shapes[5][17][0].room[1], 6);
+  EXPECT_EQ(slot_room(position.dir_shapes[5][17][0], 1), 6);
   EXPECT_EQ(code(5, 17, 1, 2), 0);
 }
 
@@ -138,12 +139,12 @@ TEST_F(BookkeepingTest, RoomFollowsTheCodeNotTheWindow) {
   new_board(0, 15, 15);
   place_stone(position, 7, 7, 1);
   EXPECT_EQ(code(7, 9, 0, 2), 0);
-  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
-  const int16_t room_sum = position.cell_summaries[7][9].room_sum[1];
+  EXPECT_EQ(slot_room(position.dir_shapes[7][9][0], 1), 5);
+  const int16_t room_sum = position.cell_summaries[7][9][1].room_sum;
   place_stone(position, 7, 11, 1);
   EXPECT_EQ(pattern_table[window_from_word(position, 0, 7, 9)].room[1], 2);
-  EXPECT_EQ(position.dir_shapes[7][9][0].room[1], 5);
-  EXPECT_EQ(position.cell_summaries[7][9].room_sum[1], room_sum);
+  EXPECT_EQ(slot_room(position.dir_shapes[7][9][0], 1), 5);
+  EXPECT_EQ(position.cell_summaries[7][9][1].room_sum, room_sum);
 }
 
 TEST_F(BookkeepingTest, ThreeInARowMakesOpenFourPoints) {
@@ -235,13 +236,15 @@ TEST_F(BookkeepingTest, DoubleThreatPointsFollowFullPlacementsOnly) {
 }
 
 // Long random runs of nested full and light placements, with the whole bookkeeping
-// recomputed from scratch after every step (CodeModel, bookkeeping_model.h). Every
-// take-back must restore the cells, line words, key and move list exactly.
+// recomputed from scratch after every step (CodeModel, bookkeeping_model.h) and compared
+// byte for byte with a twin board whose take-backs work everything out again instead of
+// using the undo journal. Every take-back must restore the cells, line words, key and
+// move list exactly.
 namespace {
 
 class RandomRun {
  public:
-  RandomRun(int rule, unsigned seed) : model(position), rule_(rule), rng_(seed), stack_(position, model) {
+  RandomRun(int rule, unsigned seed) : model(position), rule_(rule), rng_(seed), stack_(position, model, &twin_) {
     empty_ = PositionSnapshot::take(position);
   }
 
@@ -311,14 +314,20 @@ class RandomRun {
     }
   }
 
-  void check() { ASSERT_EQ(model.fault(stack_.light_count() == 0), ""); }
+  void check() {
+    ASSERT_EQ(model.fault(stack_.light_count() == 0), "");
+    ASSERT_EQ(stack_.twin_difference(), "");
+  }
 
+  static Board twin_;
   int rule_;
   std::mt19937 rng_;
   double first_colour_bias_ = 0.5;
   PlacementStack stack_;
   PositionSnapshot empty_;
 };
+
+Board RandomRun::twin_;
 
 }  // namespace
 
@@ -350,4 +359,75 @@ TEST_F(BookkeepingTest, RandomNestedMovesRectangularBoard) {
   RandomRun run(1, 4004);
   run.run(5000);
   EXPECT_GT(run.model.overlines_seen, 0);
+}
+
+// More stones down than the undo journal holds (every cell of 24 x 24, with light stones
+// on top at times), then all taken back: the take-backs whose entries were dropped work
+// their lines out again and must still agree with the twin that always does.
+TEST_F(BookkeepingTest, TakeBacksBeyondTheJournalsCapacity) {
+  new_board(1, 24, 24);
+  CodeModel model(position);
+  static Board twin;
+  PlacementStack stack(position, model, &twin);
+  std::mt19937 rng(5005);
+  std::vector<int> order(24 * 24);
+  for (int i = 0; i < 24 * 24; ++i) order[i] = i;
+  std::shuffle(order.begin(), order.end(), rng);
+  for (int i = 0; i < 24 * 24; ++i) {
+    const int x = order[i] / 24, y = order[i] % 24;
+    if (position.cells[x][y] != EMPTY) continue;
+    stack.push(x, y, 1 + i % 2, false);
+    ASSERT_EQ(stack.twin_difference(), "") << "after placing " << i;
+  }
+  ASSERT_GT(static_cast<int>(stack.size()), JOURNAL_ENTRIES);
+  while (!stack.empty()) {
+    const PlacementStack::Undone u = stack.pop();
+    ASSERT_EQ(u.difference, "");
+    ASSERT_EQ(stack.twin_difference(), "") << "after taking back " << u.x << "," << u.y;
+  }
+}
+
+// A take-back that names an earlier stone (lift_stone) leaves the journal's entries of the
+// stones above it stale; what follows must agree with the twin that keeps no journal.
+TEST_F(BookkeepingTest, StoneLiftedOutOfOrder) {
+  for (int rule = 0; rule <= 2; ++rule) {
+    new_board(rule, 15, 15);
+    static Board twin;
+    twin = position;
+    twin.journal.enabled = false;
+    std::mt19937 rng(6006 + rule);
+    const auto both = [&](auto&& change) {
+      change(position);
+      change(twin);
+      ASSERT_EQ(bookkeeping_difference(position, twin), "");
+    };
+    for (int round = 0; round < 60; ++round) {
+      std::vector<PlacedStone> placed;
+      for (int i = 0; i < 12; ++i) {
+        const int x = 4 + static_cast<int>(rng() % 7), y = 4 + static_cast<int>(rng() % 7);
+        if (position.cells[x][y] != EMPTY) continue;
+        both([&](Board& b) { place_stone(b, x, y, 1 + i % 2); });
+        placed.push_back(PlacedStone{x, y});
+      }
+      if (placed.size() < 2) continue;
+      const PlacedStone lifted = placed[rng() % (placed.size() - 1)];
+      const int who = position.cells[lifted.x][lifted.y];
+      both([&](Board& b) { lift_stone(b, lifted.x, lifted.y, who); });
+      // Nested placements over the rest, then everything off in placing order reversed.
+      for (int i = 0; i < 3; ++i) {
+        const int x = static_cast<int>(rng() % 15), y = static_cast<int>(rng() % 15);
+        if (position.cells[x][y] != EMPTY || (x == lifted.x && y == lifted.y)) continue;
+        both([&](Board& b) { place_stone(b, x, y, BLACK); });
+        both([&](Board& b) { place_stone_light(b, lifted.x, lifted.y, WHITE); });
+        both([&](Board& b) { remove_stone_light(b, lifted.x, lifted.y, WHITE); });
+        both([&](Board& b) { remove_stone(b, x, y, BLACK); });
+      }
+      while (position.move_count > 0) {
+        const PlacedStone s = position.move_list[position.move_count - 1];
+        const int owner = position.cells[s.x][s.y];
+        both([&](Board& b) { remove_stone(b, s.x, s.y, owner); });
+      }
+      if (HasFatalFailure()) return;
+    }
+  }
 }

@@ -154,13 +154,46 @@ TEST_F(HashTable, MoveSlotsKeepMostRecentFirstWithoutDuplicates) {
 TEST_F(HashTable, LockIsKeyXorCheckWord) {
   hash_key = 0x0123456789ABCDE5ull;
   store(4, -7, 2);
-  store(4, -3, 2);  // upper -7, lower -3: the lower bound's sign reaches bit 63
-  // ((((upper << 28) ^ lower) << 6 ^ depth) << 2) ^ bound in 64 bits
-  const uint64_t lock = hash_key ^ 0x0000006ffffffd12ull;
+  store(4, -3, 2);  // upper -7, lower -3, depth 4, bound 2
+  // mix64(upper | lower << 32 ^ (depth | bound << 16) * 0x9E3779B97F4A7C15), the halves
+  // as unsigned 32 bits and depth and bound as unsigned 16 and 8 bits; mix64 is
+  // MurmurHash3's finalizer
+  const uint64_t lock = hash_key ^ 0x78a42881a9b1d12dull;
   EXPECT_EQ(slot(0).lock_lo, static_cast<uint32_t>(lock));
   EXPECT_EQ(slot(0).lock_hi, static_cast<uint32_t>(lock >> 32));
   slot(0).upper = -8;
   EXPECT_EQ(probe(4, 100, 200), HASH_MISS);
+}
+
+// Stores are written field by field, so a thread that reads while another stores, or two
+// threads storing the same position at once, can meet an entry whose fields come from
+// two stores of that position: here the low half of the lock with the lower bound, the
+// depth and the bound of one store, the high half with the upper bound of the other.
+// Such a blend holds a bound no search found (an upper bound at another store's depth),
+// and the lock must turn it away, however the two stores' fields relate.
+TEST_F(HashTable, EntryBlendedFromTwoStoresOfOneKeyFailsTheLock) {
+  struct Store {
+    int depth, value, bound;
+  };
+  const std::pair<Store, Store> pairs[] = {
+      {{3, 40, 1}, {5, 90, 3}}, {{2, 7, 2}, {6, 7000, 1}}, {{4, -20, 3}, {8, -35, 2}}, {{1, 0, 1}, {9, 1, 1}}};
+  for (const auto& [first, second] : pairs) {
+    hash_key = key(3);
+    clear_hash_tables();
+    store(first.depth, first.value, first.bound);
+    const TransEntry one = slot(0);
+    store(second.depth, second.value, second.bound);  // deeper: replaces every field
+    const TransEntry other = slot(0);
+    ASSERT_EQ(other.upper, second.value);
+    TransEntry& e = slot(0);
+    e.lock_hi = one.lock_hi;
+    e.upper = one.upper;
+    TransEntry found;
+    EXPECT_FALSE(find_entry(1, hash_key, &found))
+        << "upper " << e.upper << " of the store at depth " << first.depth << " taken for depth " << e.depth;
+    e = other;
+    EXPECT_TRUE(find_entry(1, hash_key, &found));
+  }
 }
 
 // Fills bucket 5 with entries of the given generations, depths and bounds, stores a
@@ -288,3 +321,94 @@ TEST(HashTablesSharedByThreads, EntriesMixedFromTwoWritesNeverMatch) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two threads taking turns at a spin barrier.
+class SpinBarrier {
+ public:
+  explicit SpinBarrier(int count) : count_(count) {}
+  void arrive_and_wait() {
+    const int generation = generation_.load();
+    if (arrived_.fetch_add(1) + 1 == count_) {
+      arrived_.store(0);
+      generation_.fetch_add(1);
+      return;
+    }
+    while (generation_.load() == generation) std::this_thread::yield();
+  }
+
+ private:
+  const int count_;
+  std::atomic<int> arrived_{0};
+  std::atomic<int> generation_{0};
+};
+
+}  // namespace
+
+// Two helper threads often store for the same position at the same time, and a third
+// probes it meanwhile. Their stores are written field by field, so a reader can meet, and
+// two writers can leave, an entry whose fields come from two stores. Such a blend must
+// not pass the lock: it would hand out a bound no search found (one store's upper bound
+// at the other's depth). Per round a fresh key; the two writers store it at rising depths
+// (odd and even, so every store replaces the entry whole), each depth with its own value
+// and bound, and every entry that matches the key, read by a third thread or found after
+// the round, must be one store's. ThreadSanitizer builds run it too (fewer rounds).
+TEST(HashTablesSharedByThreads, OneKeyStoredByTwoThreadsIsNeverReadAsABlendOfTheirStores) {
+  hash_tables.trans_buckets = hash_tables.threat_buckets = 1;
+  resize_hash_tables();
+  clear_hash_tables();
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  constexpr int ROUNDS = 300;
+#else
+  constexpr int ROUNDS = 3000;
+#endif
+  constexpr int DEPTHS = 400;
+  // Each store's fields follow from its depth.
+  auto value_of = [](int depth) { return 37 * depth + 5; };
+  auto bound_of = [](int depth) { return 1 + depth % 3; };
+  auto key_of = [](int round) { return 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(round + 1); };
+  auto one_store = [&](const TransEntry& e) {
+    return e.depth >= 1 && e.depth < DEPTHS && e.upper == value_of(e.depth) && e.lower == e.upper &&
+           e.bound == bound_of(e.depth);
+  };
+  std::atomic<int> round{-1};
+  std::atomic<bool> done{false};
+  std::atomic<int64_t> blends{0}, reads{0};
+  SpinBarrier barrier(2);
+  auto writer = [&](int parity) {
+    for (int r = 0; r < ROUNDS; ++r) {
+      barrier.arrive_and_wait();
+      if (parity == 0) {
+        clear_hash_tables();
+        round.store(r);
+      }
+      barrier.arrive_and_wait();
+      for (int depth = 1 + parity; depth < DEPTHS; depth += 2)
+        store_table(key_of(r), 5, depth, value_of(depth), bound_of(depth), 1, -1, -1, -1, -1, -1, -1);
+      barrier.arrive_and_wait();
+      TransEntry e;
+      if (parity == 0 && find_entry(1, key_of(r), &e) && !one_store(e)) blends.fetch_add(1);
+    }
+    done.store(true);
+  };
+  auto reader = [&] {
+    while (!done.load()) {
+      const int r = round.load();
+      TransEntry e;
+      if (r < 0 || !find_entry(1, key_of(r), &e)) continue;
+      reads.fetch_add(1, std::memory_order_relaxed);
+      if (!one_store(e)) blends.fetch_add(1);
+    }
+  };
+  std::thread first(writer, 0), second(writer, 1), third(reader);
+  first.join();
+  second.join();
+  third.join();
+  EXPECT_EQ(blends.load(), 0) << "entries blended from two stores passed the lock, in " << reads.load()
+                              << " reads and " << ROUNDS << " rounds";
+  EXPECT_GT(reads.load(), 0);
+  hash_tables.trans_buckets = hash_tables.threat_buckets = TEST_HASH_BUCKETS;
+  resize_hash_tables();
+  clear_hash_tables();
+}

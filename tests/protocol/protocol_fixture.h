@@ -30,13 +30,24 @@ inline bool is_move(const std::string& line) {
 
 // Skips a test whose subject is wall-clock time (an answer or an exit within a bound, a
 // clock reading in a report) when the engine under test is started through
-// ZERIN_ENGINE_COMMAND: the Windows build under Wine starts, schedules and exits through
-// Wine, whose timing tells nothing about the engine's own on Windows.
+// ZERIN_ENGINE_COMMAND: the Windows build under Wine and the WebAssembly build under node
+// start, schedule and exit through Wine or node, whose timing tells nothing about the
+// engine's own on Windows or in a page.
 #define SKIP_TIMING_UNDER_ENGINE_COMMAND()                                                  \
   do {                                                                                      \
     if (::zerin_test::engine_command_from_environment())                                    \
       GTEST_SKIP() << "measures wall-clock time; not checked for ZERIN_ENGINE_COMMAND";     \
   } while (false)
+
+// Skips a test that holds the engine to a few tens of milliseconds: a sanitizer's build
+// runs several times slower, and its runtime starts up inside the time measured.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SKIP_TIGHT_TIMING_UNDER_SANITIZERS() GTEST_SKIP() << "tight timing; not checked in a sanitizer's build"
+#else
+#define SKIP_TIGHT_TIMING_UNDER_SANITIZERS() \
+  do {                                       \
+  } while (false)
+#endif
 
 // Public, so that the tests' free helper functions can drive the session too.
 class EngineSession : public ::testing::Test {

@@ -1,8 +1,13 @@
 // INFO thread_num: decisions with helper threads answer like any other, stop at once,
 // and the pool of helpers follows the setting from decision to decision.
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "protocol/protocol_fixture.h"
 
@@ -10,6 +15,17 @@ namespace zerin_test {
 namespace {
 
 using ProtocolThreads = EngineSession;
+
+// The greeting and OK of a START; a thread count above the machine's hardware threads is
+// announced before them.
+void expect_greeting(EngineSession& s) {
+  EngineProcess::Collected c = s.engine.read_until([](const std::string& l) { return l == "OK"; });
+  ASSERT_TRUE(c.matched) << "no OK";
+  ASSERT_GE(c.lines.size(), 2u);
+  EXPECT_EQ(c.lines[c.lines.size() - 2], GREETING);
+  for (size_t i = 0; i + 2 < c.lines.size(); ++i)
+    EXPECT_EQ(c.lines[i].rfind("MESSAGE thread_num ", 0), 0u) << c.lines[i];
+}
 
 // The opponent's next move: the first free cell of a fixed list.
 std::string next_cell(std::set<std::string>& taken) {
@@ -48,8 +64,7 @@ TEST_F(ProtocolThreads, ManyShortDecisionsWithAChangingThreadCount) {
 // once, and the next request finds every helper stopped.
 TEST_F(ProtocolThreads, StopEndsEveryThread) {
   send_all({"INFO thread_num 4", "INFO max_node -1", "INFO hash_size 4096", "START 15", "TURN 7,7"});
-  EXPECT_EQ(reply(), GREETING);
-  EXPECT_EQ(reply(), "OK");
+  expect_greeting(*this);
   for (const std::string& line : engine.read_until_quiet(Millis(300)))
     EXPECT_FALSE(is_move(line)) << "the search runs until stopped";
   const auto stopped = std::chrono::steady_clock::now();
@@ -69,8 +84,7 @@ TEST_F(ProtocolThreads, StopEndsEveryThread) {
 TEST_F(ProtocolThreads, OnlyTheSearchThreadReports) {
   send_all({"INFO thread_num 3", "INFO max_node 200", "INFO max_depth 9", "INFO show_detail 1", "INFO hash_size 4096",
             "START 15", "BOARD", "7,7,2", "7,8,1", "8,8,2", "done"});
-  EXPECT_EQ(reply(), GREETING);
-  EXPECT_EQ(reply(), "OK");
+  expect_greeting(*this);
   Lines before;
   ASSERT_TRUE(is_move(next_move(&before, SLOW_REPLY_TIMEOUT)));
   int refresh = 0, summaries = 0;
@@ -81,6 +95,99 @@ TEST_F(ProtocolThreads, OnlyTheSearchThreadReports) {
   EXPECT_EQ(summaries, 1);
   // One REFRESH per root iteration from depth 8 on, at most depths 8 and 9.
   EXPECT_LE(refresh, 2);
+}
+
+}  // namespace
+}  // namespace zerin_test
+
+namespace zerin_test {
+namespace {
+
+// A manager may ask for more threads than the machine has: thread_num 32 on 8 cores, or
+// threads that a server's long time slices keep waiting. The count is held to the
+// hardware's threads (announced), and the reply does not wait for helpers the system has
+// not run yet: every reply comes within its limit. The most threads there can be.
+TEST_F(ProtocolThreads, RepliesKeepTheirTimeWithMoreThreadsThanTheMachineHas) {
+  SKIP_TIMING_UNDER_ENGINE_COMMAND();
+  SKIP_TIGHT_TIMING_UNDER_SANITIZERS();
+  const int hardware = static_cast<int>(std::thread::hardware_concurrency());
+  const int asked = 64;
+  constexpr int TURN_MS = 100;
+  send_all({"INFO thread_num " + std::to_string(asked), "INFO timeout_turn " + std::to_string(TURN_MS),
+            "INFO hash_size 65536", "START 15"});
+  const Lines start = lines_before_sync();
+  ASSERT_GE(start.size(), 2u);
+  if (hardware > 0 && hardware < asked) {
+    EXPECT_EQ(start[0], "MESSAGE thread_num " + std::to_string(asked) + " is more than the " +
+                            std::to_string(hardware) + " hardware threads, using " + std::to_string(hardware));
+  }
+  std::set<std::string> taken;
+  Millis worst{0};
+  for (int turn = 0; turn < 12; ++turn) {
+    const ThreadWaits waits = engine.processor_waits();
+    const Clock::time_point sent = Clock::now();
+    send("TURN " + next_cell(taken));
+    const std::string move = next_move();
+    ASSERT_TRUE(is_move(move)) << move;
+    taken.insert(move);
+    const Millis delay = std::chrono::duration_cast<Millis>(engine.last_line_arrival() - sent) -
+                         engine.reply_path_wait_since(waits);
+    worst = std::max(worst, delay);
+    EXPECT_LE(delay, Millis(TURN_MS)) << "reply " << turn;
+  }
+  std::printf("thread_num %d: worst reply %lld ms (less the waits for a processor)\n", asked,
+              static_cast<long long>(worst.count()));
+}
+
+// The engine's VmSize (its address space) in bytes, or -1.
+int64_t address_space_bytes(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("VmSize:", 0) == 0) return std::stoll(line.substr(7)) * 1024;
+  return -1;
+}
+
+// A helper that cannot be had (its memory, or a thread for it) must not end the process:
+// the decision goes on with the helpers there are, and says so. An engine whose address
+// space leaves room for its tables but not for a helper's 14 MiB tries two threads.
+TEST(ProtocolThreadsShortOfMemory, AHelperThatCannotStartLeavesTheDecisionToTheOthers) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory needs an address space without a limit";
+#endif
+  if (engine_command_from_environment()) GTEST_SKIP() << "the address-space limit is set for a Linux engine";
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one hardware thread: no helper is tried";
+  // A node budget ends the decisions; the long turn lets the first one add its helper.
+  const std::vector<std::string> setup = {"INFO hash_size 4096", "INFO timeout_turn 5000", "INFO max_node 8",
+                                          "START 15"};
+  // What the engine takes with one thread after a decision.
+  int64_t single = -1;
+  {
+    EngineProcess probe;
+    ASSERT_TRUE(probe.started());
+    for (const std::string& line : setup) probe.send(line);
+    probe.send("TURN 7,7");
+    ASSERT_TRUE(probe.read_until(is_move).matched);
+    single = address_space_bytes(probe.pid());
+  }
+  ASSERT_GT(single, 0) << "no /proc status for the engine";
+  const int64_t limit_kib = (single + (int64_t{8} << 20)) / 1024;
+  EngineProcess engine(std::vector<std::string>{
+      "/bin/sh", "-c", "ulimit -v " + std::to_string(limit_kib) + " && exec " + std::string(ZERIN_ENGINE_PATH)});
+  ASSERT_TRUE(engine.started());
+  for (const std::string& line : setup) engine.send(line);
+  engine.send("INFO thread_num 2");
+  engine.send("TURN 7,7");
+  const EngineProcess::Collected c = engine.read_until(is_move);
+  ASSERT_TRUE(c.matched) << "no move: the engine ended (exit status "
+                         << engine.wait_exit(Millis(1000)).value_or(-1) << ")";
+  bool announced = false;
+  for (const std::string& line : c.lines)
+    announced |= line == "MESSAGE could not start another helper thread, searching with 1 threads";
+  EXPECT_TRUE(announced);
+  engine.send("TURN 9,9");
+  EXPECT_TRUE(engine.read_until(is_move).matched) << "the next decision too";
+  engine.send("END");
+  EXPECT_EQ(engine.wait_exit(), 0);
 }
 
 }  // namespace

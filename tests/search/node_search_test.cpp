@@ -1,5 +1,10 @@
 #include "search/node_search.h"
 
+#include <string>
+#include <vector>
+
+#include "position_suite.h"
+#include "search/busy.h"
 #include "search/candidates.h"
 #include "search/root_search.h"
 #include "support/engine_setup.h"
@@ -100,4 +105,48 @@ TEST_F(NodeSearch, FullBoardIsADraw) {
   worker.game_moves = 23;
   EXPECT_EQ(search_node(worker, 1, -WIDE, WIDE, 1, 0), 0);
   EXPECT_EQ(search_node(worker, 2, -WIDE, WIDE, 1, 0), -(9999998 + 2));
+}
+
+// With helper threads a node puts off the moves into positions another thread is busy
+// with. When the late-move rule then ends the node's moves, the moves put off rank above
+// the one that ended them and must still be searched: left out, the node fails low where
+// it fails high searched alone, and stores that upper bound for every thread. Benchmark
+// positions and null windows where that happened; "another thread" is busy with every
+// child position of a fixed pattern of cells.
+TEST_F(NodeSearch, MovesPutOffAreSearchedWhenTheLateMoveRuleEndsTheNode) {
+  const std::vector<SuitePosition> positions =
+      load_positions(std::string(ZERIN_SOURCE_DIR) + "/bench/positions/positions.txt");
+  struct Case {
+    size_t position;
+    int depth, alpha, pattern;  // busy children: cells with (7x + 3y) % pattern == 0
+  };
+  static BusyTable others;
+  for (const Case& c : {Case{1, 4, 300, 2}, Case{1, 4, 300, 3}, Case{20, 4, 0, 3}, Case{20, 4, 30, 3},
+                        Case{46, 3, 30, 4}, Case{46, 4, 100, 4}}) {
+    ASSERT_LT(c.position, positions.size());
+    const SuitePosition& p = positions[c.position];
+    auto search = [&](bool busy_children) {
+      new_board(p.rule, p.width, p.height);
+      int side = BLACK;
+      for (const auto& m : p.moves) {
+        put({{m.first, m.second, side}});
+        side = opponent(side);
+      }
+      others.clear();
+      if (busy_children)
+        for (int x = 0; x < p.height; ++x)
+          for (int y = 0; y < p.width; ++y)
+            if (position.cells[x][y] == EMPTY && (7 * x + 3 * y) % c.pattern == 0)
+              others.enter(position.hash_key ^ zobrist_keys[x * MAX_SIDE + y][side - 1]);
+      worker.busy = busy_children ? &others : nullptr;
+      worker.iteration_depth = c.depth + 3;  // the late-move rule applies from ply 3
+      const int value = search_node(worker, c.depth, c.alpha, c.alpha + 1, side, 0);
+      worker.busy = nullptr;
+      return value;
+    };
+    const std::string where = "position " + std::to_string(c.position) + " depth " + std::to_string(c.depth) +
+                              " alpha " + std::to_string(c.alpha) + " pattern " + std::to_string(c.pattern);
+    ASSERT_GT(search(false), c.alpha) << where << ": searched alone the node fails high";
+    EXPECT_GT(search(true), c.alpha) << where;
+  }
 }

@@ -1,14 +1,17 @@
 #include "support/engine_process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -162,12 +165,13 @@ void EngineProcess::reader_main() {
     const ssize_t n = ::read(output_fd_, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
+    const Clock::time_point arrival = Clock::now();
     std::lock_guard<std::mutex> guard(mutex_);
     bool any = false;
     for (ssize_t i = 0; i < n; ++i) {
       if (buffer[i] == '\n') {
         if (strip_carriage_returns_ && !partial.empty() && partial.back() == '\r') partial.pop_back();
-        lines_.push_back(std::move(partial));
+        lines_.emplace_back(std::move(partial), arrival);
         partial.clear();
         any = true;
       } else {
@@ -177,7 +181,7 @@ void EngineProcess::reader_main() {
     if (any) arrived_.notify_all();
   }
   std::lock_guard<std::mutex> guard(mutex_);
-  if (!partial.empty()) lines_.push_back(std::move(partial));
+  if (!partial.empty()) lines_.emplace_back(std::move(partial), Clock::now());
   output_ended_ = true;
   arrived_.notify_all();
 }
@@ -204,7 +208,8 @@ std::optional<std::string> EngineProcess::read_line(Millis timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
   arrived_.wait_for(lock, timeout, [this] { return !lines_.empty() || output_ended_; });
   if (lines_.empty()) return std::nullopt;
-  std::string line = std::move(lines_.front());
+  std::string line = std::move(lines_.front().first);
+  last_arrival_ = lines_.front().second;
   lines_.pop_front();
   return line;
 }
@@ -266,6 +271,38 @@ std::optional<int> EngineProcess::wait_exit(Millis timeout) {
 bool EngineProcess::running() {
   reap(false);
   return pid_ > 0;
+}
+
+bool EngineProcess::suspend() { return pid_ > 0 && ::kill(pid_, SIGSTOP) == 0; }
+
+bool EngineProcess::resume() { return pid_ > 0 && ::kill(pid_, SIGCONT) == 0; }
+
+ThreadWaits EngineProcess::processor_waits() const {
+  ThreadWaits waits;
+  if (pid_ <= 0) return waits;
+  const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+  DIR* dir = ::opendir(tasks.c_str());
+  if (dir == nullptr) return waits;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+    int64_t running = 0, waiting = 0;
+    if (in >> running >> waiting) waits[static_cast<pid_t>(std::atoi(entry->d_name))] = waiting;
+  }
+  ::closedir(dir);
+  return waits;
+}
+
+Millis EngineProcess::reply_path_wait_since(const ThreadWaits& before, bool command_thread_only) const {
+  const ThreadWaits now = processor_waits();
+  int64_t longest = 0;
+  int counted = 0;
+  for (const auto& [thread, was] : before) {  // in the order the threads were started
+    if (counted++ == (command_thread_only ? 1 : 2)) break;
+    const auto waited = now.find(thread);
+    if (waited != now.end()) longest = std::max(longest, waited->second - was);
+  }
+  return std::chrono::duration_cast<Millis>(std::chrono::nanoseconds(longest));
 }
 
 }  // namespace zerin_test

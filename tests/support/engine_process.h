@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@
 namespace zerin_test {
 
 using Millis = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// Per thread of a process, the time it has spent runnable but waiting for a processor
+// (from /proc/PID/task/*/schedstat), in nanoseconds.
+using ThreadWaits = std::map<pid_t, int64_t>;
 
 // How long a test waits for a reply that must come. Generous, because sanitizer builds
 // run the engine several times slower; a passing test never waits this long.
@@ -30,8 +36,9 @@ constexpr Millis REPLY_TIMEOUT{10000};
 // The command that starts the engine under test: the environment variable
 // ZERIN_ENGINE_COMMAND split on blanks when it is set and not blank, for instance
 //   ZERIN_ENGINE_COMMAND="/usr/lib/wine/wine64 /abs/build-windows/pbrain-zerin.exe"
-// to run the protocol tests against the Windows build under Wine; otherwise the binary
-// this build produced.
+// to run the protocol tests against the Windows build under Wine, or
+//   ZERIN_ENGINE_COMMAND="node --no-experimental-fetch /abs/build-web-engine/threaded/pbrain-zerin.js"
+// against the WebAssembly build under node; otherwise the binary this build produced.
 std::vector<std::string> engine_command();
 // True when the engine under test is started by ZERIN_ENGINE_COMMAND rather than being
 // this build's binary.
@@ -47,7 +54,7 @@ class EngineProcess {
   // the child is told to halt on its first report, so a race in the engine ends it with
   // a non-zero status.
   //
-  // While ZERIN_ENGINE_COMMAND is set, the engine under test is a Windows build whose
+  // While ZERIN_ENGINE_COMMAND is set, the engine under test may be a Windows build whose
   // lines end in CR LF: one carriage return before each newline is dropped. This build's
   // own binary never writes one, so without the variable lines are kept as written.
   explicit EngineProcess(std::vector<std::string> command = engine_command());
@@ -72,6 +79,9 @@ class EngineProcess {
   // The next output line without its newline, or nothing when none arrives in time or
   // the engine's output has ended.
   std::optional<std::string> read_line(Millis timeout = REPLY_TIMEOUT);
+  // When the line last returned by read_line (or read_until) came out of the pipe: a
+  // test that is slow to look does not make the engine look slow.
+  Clock::time_point last_line_arrival() const { return last_arrival_; }
 
   struct Collected {
     std::vector<std::string> lines;  // every line read, the matching one last
@@ -85,6 +95,21 @@ class EngineProcess {
 
   // Closes the engine's standard input (end of input for the engine).
   void close_input();
+
+  // Stops every thread of the engine (SIGSTOP) and lets it run again (SIGCONT), as the
+  // Gomocup judge suspends a brain between its moves. False when the signal could not
+  // be sent.
+  bool suspend();
+  bool resume();
+  // Each thread's wait for a processor so far; empty where /proc does not tell.
+  ThreadWaits processor_waits() const;
+  // The longer wait for a processor since before was taken of the threads a reply passes
+  // through: the command thread (the process's first) and, unless only the command
+  // thread answers, the search thread (the next, started before any other), both as
+  // before holds them. A busy machine's share of a reply's delay, which a timing test does
+  // not blame on the engine; the helper threads' waits are left out, as a reply must not
+  // wait for them.
+  Millis reply_path_wait_since(const ThreadWaits& before, bool command_thread_only = false) const;
 
   // Waits for the engine to end. Its exit status, 128 + the signal number when a signal
   // ended it, or nothing when it still runs after timeout.
@@ -104,7 +129,8 @@ class EngineProcess {
   std::thread reader_;
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::deque<std::string> lines_;  // guarded by mutex_
+  std::deque<std::pair<std::string, Clock::time_point>> lines_;  // guarded by mutex_
+  Clock::time_point last_arrival_{};
   bool output_ended_ = false;      // guarded by mutex_
 };
 

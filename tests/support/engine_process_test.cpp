@@ -34,7 +34,7 @@ TEST(ProtocolEngineProcess, DestructionKillsASearchingEngine) {
     ASSERT_TRUE(engine.send("TURN 7,7"));
     ASSERT_EQ(engine.read_line(), "MESSAGE Zerin 2015 Kernal 0.4.47 :-)");
   }
-  // Under ZERIN_ENGINE_COMMAND (Wine) the bound would mostly time Wine's start-up; there
+  // Under ZERIN_ENGINE_COMMAND (Wine, node) the bound would mostly time Wine's start-up; there
   // the kill is shown by the destructor returning at all, since it waits for the child
   // and for the end of its output.
   if (!engine_command_from_environment()) {

@@ -61,6 +61,8 @@ inline void new_board(int rule, int width = 15, int height = 15) {
   worker.best_move = {-1, -1};
   worker.turn_limit = 1000000000;
   worker.decision_start = clock_ms();
+  worker.limit_test_mask = LIMIT_TEST_INTERVAL - 1;
+  worker.prepares_tables = false;
 }
 
 struct Stone {
@@ -161,6 +163,8 @@ class EngineTest : public ::testing::Test {
     worker.iteration_depth = 0;
     worker.abort_flag = 0;
     worker.game_moves = 0;
+    worker.limit_test_mask = LIMIT_TEST_INTERVAL - 1;
+    worker.prepares_tables = false;
     hash_tables.trans_buckets = hash_tables.threat_buckets = TEST_HASH_BUCKETS;
     resize_hash_tables();
     clear_hash_tables();

@@ -17,7 +17,7 @@ class Evaluation : public EngineTest {
  protected:
   // The bookkeeping's totals from side's point of view.
   static int balance(int side) { return position.eval_total[side - 1] - position.eval_total[(side ^ 3) - 1]; }
-  static int room(int x, int y) { return position.cell_summaries[x][y].room_sum[0]; }
+  static int room(int x, int y) { return position.cell_summaries[x][y][0].room_sum; }
   static int count(int (*collect)(const Board&, Candidate*, int), int player) {
     Candidate list[MAX_CELLS];
     return collect(position, list, player);
