@@ -104,9 +104,10 @@ TEST(Swap2BookSymmetry, AnOpeningIsRecognisedInEveryImageAndEitherBlackOrder) {
   EXPECT_FALSE(swap2_book_holds(e, moved));
 }
 
-// The book built into the program: read without a rejected line; for the rule and
-// board Swap2 is played on (exactly five, 15 by 15), openings near the centre that the
-// longer searches found even, no two of them the same opening in another image.
+// The book built into the program: read without a rejected line (so three distinct cells
+// on the board); for the rule and board Swap2 is played on (exactly five, 15 by 15),
+// openings near the centre that the longer searches found even, none of them below 0 for
+// white on average, no two of them the same opening in another image.
 TEST(Swap2BookBuiltin, OpeningsAreLegalDistinctNearTheCentreAndEven) {
   const Swap2Book& book = builtin_swap2_book();
   EXPECT_EQ(book.rejected, 0);
@@ -119,7 +120,14 @@ TEST(Swap2BookBuiltin, OpeningsAreLegalDistinctNearTheCentreAndEven) {
       EXPECT_LE(std::abs(c.y - cy), 3) << i;
     }
     EXPECT_GE(e.value_count, 2) << i;
-    for (int k = 0; k < e.value_count; ++k) EXPECT_LE(std::abs(e.values[k]), 30) << i;
+    int sum = 0;
+    for (int k = 0; k < e.value_count; ++k) {
+      EXPECT_LE(std::abs(e.values[k]), 30) << i;
+      sum += e.values[k];
+    }
+    // None below 0 on average: in self-play such openings went to black, and the engine
+    // answering them would take black and win with it.
+    EXPECT_GE(sum, 0) << i;
     for (int j = 0; j < i; ++j) {
       const Swap2BookEntry& other = book.entries[j];
       if (other.rule == e.rule && other.width == e.width && other.height == e.height) {
@@ -218,6 +226,7 @@ TEST_F(Swap2BookDriver, ProposalsComeFromTheBookAndVary) {
 // blocked: the pair search proposes, black next to the centre.
 TEST_F(Swap2BookDriver, WithoutABookOpeningThePairSearchProposes) {
   auto expect_pair_search = [&](const char* what) {
+    settings.max_node = 8;  // new_board lifts the budget: the search would run for the whole move
     const std::string text = decide({});
     EXPECT_NE(text.find("MESSAGE SWAP2 PAIR"), std::string::npos) << what << ": " << text;
     EXPECT_EQ(text.find("SWAP2 BOOK"), std::string::npos) << what << ": " << text;
@@ -226,6 +235,8 @@ TEST_F(Swap2BookDriver, WithoutABookOpeningThePairSearchProposes) {
     EXPECT_LE(std::abs(cells[0].x - game.height / 2), 1) << what;
     EXPECT_LE(std::abs(cells[0].y - game.width / 2), 1) << what;
   };
+  new_board(RULE_FREESTYLE);
+  expect_pair_search("free-style");
   new_board(RULE_RENJU);
   expect_pair_search("Renju");
   new_board(RULE_STANDARD, 20, 20);
