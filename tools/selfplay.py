@@ -333,7 +333,8 @@ class Match:
         infos = [f"INFO timeout_turn {args.timeout_turn}", f"INFO timeout_match {args.timeout_match}",
                  f"INFO max_memory {args.max_memory}", "INFO game_type 1", f"INFO rule {args.rule}",
                  "INFO folder ./"]
-        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info]
+        own = getattr(args, "info1" if index == 0 else "info2", [])
+        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info + own]
         brain.send(start_command(self.width, self.height), *infos)
         brain.suspend()
 
@@ -353,7 +354,8 @@ class Match:
         infos = [f"INFO timeout_turn {args.timeout_turn}", f"INFO rule {args.rule}", "INFO game_type 1"]
         if args.timeout_match > 0:
             infos += [f"INFO timeout_match {args.timeout_match}", f"INFO time_left {args.timeout_match}"]
-        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info]
+        own = getattr(args, "info1" if index == 0 else "info2", [])
+        infos += [f"INFO {item.replace('=', ' ', 1)}" for item in args.info + own]
         brain.send(*infos)
 
     def opening_moves(self, game):
@@ -507,6 +509,21 @@ class Match:
             text += "; white values " + " ".join(str(v) for v in values)
         text += f"; {', '.join(options)}; {self.names[black_index]} black"
         return moves, colour_of, text, chooser_index
+
+    def skip_game(self, game):
+        """A game before --first-game: with --swap2 its opener is asked for its proposal,
+        which is thrown away, so that the engine's count of proposals (and with it the
+        openings it draws) goes on as in a run that played the game."""
+        if not self.args.swap2:
+            return
+        opener = 0 if self.args.no_swap else game % 2
+        brain = self.brains[opener]
+        self.new_game(brain, opener)
+        self.send_time_left(brain, opener)
+        brain.send("SWAP2BOARD", "DONE")
+        _, line, _ = brain.wait_for(lambda l: not l.startswith("MESSAGE"), self.hard_timeout())
+        if self.args.verbose:
+            print(f"game {game + 1}: skipped; {brain.name} would propose {line}")
 
     def play_game(self, game):
         """Plays one game; returns how it ended ("black", "white", "draw", "forfeit" or
@@ -664,7 +681,9 @@ class Match:
             self.launch()
         aborted = None
         try:
-            for game in range(args.games):
+            for game in range(args.first_game - 1):
+                self.skip_game(game)
+            for game in range(args.first_game - 1, args.games):
                 if args.judge:  # the judge starts the brains afresh for every game
                     self.launch()
                 self.play_game(game)
@@ -686,7 +705,7 @@ class Match:
         print("summary")
         print(f"  engines: engine1 = {args.engine1}; engine2 = {args.engine2}")
         print(f"  rule {args.rule}, board {self.width}x{self.height}, timeout_turn {args.timeout_turn} ms")
-        print(f"  games: {played} of {args.games}")
+        print(f"  games: {played} of {args.games - args.first_game + 1}")
         print("  results: " + (", ".join(f"{k} {v}" for k, v in sorted(st.results.items())) or "none"))
         print("  wins: " + (", ".join(f"{k} {v}" for k, v in sorted(st.wins.items())) or "none"))
         print(f"  replies: {st.replies}, illegal {st.illegal}, late {st.late}, ERROR lines {st.errors}, "
@@ -750,6 +769,9 @@ def main():
     p.add_argument("--engine1", default=DEFAULT_ENGINE, help="command of the first engine (black in odd games)")
     p.add_argument("--engine2", default=DEFAULT_ENGINE, help="command of the second engine")
     p.add_argument("--games", type=int, default=2)
+    p.add_argument("--first-game", type=int, default=1, metavar="N",
+                   help="play games N to --games only, as the rest of a run stopped before game N; with --swap2 "
+                        "the openers still make the skipped games' proposals, so the openings continue")
     p.add_argument("--rule", type=int, default=0, choices=[0, 1, 2, 8, 9])
     p.add_argument("--size", default="15", help="W or WxH (RECTSTART W,H when they differ)")
     p.add_argument("--timeout-turn", type=int, default=100, help="INFO timeout_turn, milliseconds")
@@ -765,6 +787,8 @@ def main():
                    help="with --swap2: value each proposed opening with a third engine process searching "
                         "FACTOR times the proposal's time limit (0: not valued)")
     p.add_argument("--info", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for both")
+    p.add_argument("--info1", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine1")
+    p.add_argument("--info2", action="append", default=[], metavar="KEY=VALUE", help="extra INFO line for engine2")
     p.add_argument("--judge", action="store_true",
                    help="run every game the way the Gomocup judge does (fresh processes, suspended between moves)")
     p.add_argument("--max-memory", type=int, default=350 * 1024 * 1024,
@@ -779,6 +803,8 @@ def main():
         args.hard_timeout = 10 * max(args.timeout_turn, 0) + 5000
     if args.timeout_match <= 0:
         args.timeout_match = 0
+    if not 1 <= args.first_game <= max(args.games, 1):
+        p.error("--first-game must lie between 1 and --games")
     if args.swap2 and args.openings:
         p.error("--swap2 and --openings exclude each other")
     if args.judge and args.swap2:

@@ -16,6 +16,7 @@ from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
 from selfplay import (blocked_ends, claims_win, five_points, judge, parse_swap2_answer, points,  # noqa: E402
                       run_lengths, score_text, summary_value, swap2_answer_problem, swap2_outcome)
+from swap2_book import canonical, candidates, symmetries  # noqa: E402
 from swap2_calibrate import draw_opening, value_range  # noqa: E402
 from soak import schedule  # noqa: E402
 
@@ -209,6 +210,37 @@ class Swap2Calibration(unittest.TestCase):
         self.assertEqual(value_range(-1), value_range(-29))
         self.assertNotEqual(value_range(-1), value_range(0))
         self.assertEqual(value_range(10000), value_range(150))
+
+
+class Swap2Book(unittest.TestCase):
+    def test_symmetries_map_the_board_onto_itself(self):
+        for width, height, count in ((15, 15, 8), (20, 15, 4)):
+            maps = symmetries(width, height)
+            self.assertEqual(len(maps), count)
+            cells = [(x, y) for x in range(height) for y in range(width)]
+            images = {tuple(f(*c) for c in cells) for f in maps}
+            self.assertEqual(len(images), count)
+            for image in images:
+                self.assertEqual(sorted(image), cells)
+
+    def test_one_candidate_per_class_of_openings(self):
+        # Every opening of the 3 by 3 square (black, white, black) is the image of exactly
+        # one candidate, with its black stones in either order.
+        maps = symmetries(15, 15)
+        pool = candidates(15, 15, 3)
+        square = [(x, y) for x in range(6, 9) for y in range(6, 9)]
+        images = {}
+        for k, (b1, w, b2) in enumerate(pool):
+            for f in maps:
+                for first, second in ((b1, b2), (b2, b1)):
+                    images.setdefault((f(*first), f(*w), f(*second)), set()).add(k)
+        for b1 in square:
+            for b2 in square:
+                for w in square:
+                    if len({b1, b2, w}) == 3:
+                        self.assertEqual(len(images[(b1, w, b2)]), 1, (b1, w, b2))
+                        self.assertIn(canonical((b1, w, b2), maps), pool)
+        self.assertEqual(len(images), 9 * 8 * 7)
 
 
 class TimeFields(unittest.TestCase):

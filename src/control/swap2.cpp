@@ -5,6 +5,7 @@
 
 #include "control/game.h"
 #include "control/limits.h"
+#include "control/swap2_book.h"
 #include "control/think.h"
 #include "core/cell.h"
 #include "core/output.h"
@@ -33,6 +34,12 @@ constexpr int PAIR_REACH = 2;
 constexpr int32_t VARIETY_MARGIN = 10;
 // swap2_seed 0 stands for this seed, which no INFO value (32 bits) can name.
 constexpr uint64_t DEFAULT_SEED = (uint64_t{1} << 32) + 2015;
+// The draws of an opening's stream: the pair search's black stone and entry, the book's
+// symmetric image and entry.
+constexpr uint32_t DRAW_CENTRE = 0;
+constexpr uint32_t DRAW_PAIR = 1;
+constexpr uint32_t DRAW_SYMMETRY = 2;
+constexpr uint32_t DRAW_BOOK_ENTRY = 3;
 
 // The cells a balance search of the current decision may use; kept off the stack.
 struct Swap2Scratch {
@@ -156,7 +163,7 @@ MovePoint proposal_centre(int32_t seed, uint32_t opening) {
   for (int x = cx - CENTRE_REACH; x <= cx + CENTRE_REACH; ++x)
     for (int y = cy - CENTRE_REACH; y <= cy + CENTRE_REACH; ++y)
       if (in_board(x, y) && !block_grid.blocked(x, y)) near[n++] = {x, y};
-  if (n > 0) return near[opening_draw(seed, opening, 0, n)];
+  if (n > 0) return near[opening_draw(seed, opening, DRAW_CENTRE, n)];
   MovePoint best = {-1, -1};
   int nearest = -1;
   for (int x = 0; x < game.height; ++x)
@@ -170,11 +177,72 @@ MovePoint proposal_centre(int32_t seed, uint32_t opening) {
   return best;
 }
 
-// No stones: black near the centre, then the white and black stones of the pair search,
-// one of its best entries drawn from the opening's stream.
+// The book's entry for these three stones (black, white, black) under the rule and on
+// the board, in any symmetric image; null when the book has none or is turned off.
+const Swap2BookEntry* book_entry_of(const Swap2Stones& stones) {
+  if (settings.swap2_book == 0) return nullptr;
+  const Swap2Book& book = builtin_swap2_book();
+  const int32_t rule = playing_rule(settings.rule);
+  for (int i = 0; i < book.count; ++i) {
+    const Swap2BookEntry& e = book.entries[i];
+    if (e.rule == rule && e.width == game.width && e.height == game.height && swap2_book_holds(e, stones.cells))
+      return &e;
+  }
+  return nullptr;
+}
+
+void book_line(const Swap2BookEntry& e) {
+  LineBuilder line;
+  line_begin(line);
+  line_append(line, "MESSAGE SWAP2 BOOK ENTRY:%d VAL:", static_cast<int>(&e - builtin_swap2_book().entries));
+  for (int i = 0; i < e.value_count; ++i) line_append(line, i > 0 ? "/%d" : "%d", e.values[i]);
+  line_finish(line);
+}
+
+// A book opening of the rule and board, in the symmetric image the opening's stream
+// draws, among the entries whose cells zrblock leaves free; null when there is none.
+const Swap2BookEntry* book_proposal(int32_t seed, uint32_t opening, MovePoint* cells) {
+  if (settings.swap2_book == 0) return nullptr;
+  const Swap2Book& book = builtin_swap2_book();
+  const int32_t rule = playing_rule(settings.rule);
+  const int s = static_cast<int>(
+      opening_draw(seed, opening, DRAW_SYMMETRY, static_cast<uint32_t>(swap2_symmetry_count(game.width, game.height))));
+  auto usable = [&](const Swap2BookEntry& e) {
+    if (e.rule != rule || e.width != game.width || e.height != game.height) return false;
+    for (const MovePoint& c : e.cells) {
+      const MovePoint m = swap2_symmetry(c, s, game.width, game.height);
+      if (block_grid.blocked(m.x, m.y)) return false;
+    }
+    return true;
+  };
+  uint32_t count = 0;
+  for (int i = 0; i < book.count; ++i) count += usable(book.entries[i]) ? 1 : 0;
+  if (count == 0) return nullptr;
+  uint32_t k = opening_draw(seed, opening, DRAW_BOOK_ENTRY, count);
+  for (int i = 0; i < book.count; ++i) {
+    const Swap2BookEntry& e = book.entries[i];
+    if (!usable(e) || k-- > 0) continue;
+    for (int j = 0; j < 3; ++j) cells[j] = swap2_symmetry(e.cells[j], s, game.width, game.height);
+    return &e;
+  }
+  return nullptr;
+}
+
+// No stones: an opening of the book when it has one for the rule and board; otherwise
+// black near the centre, then the white and black stones of the pair search, one of its
+// best entries drawn from the opening's stream.
 void propose_opening(SearchWorker& w, Swap2Clock& c) {
   const int32_t seed = settings.swap2_seed;
   const uint32_t opening = swap2_memory.openings++;
+  MovePoint cells[3];
+  if (const Swap2BookEntry* e = book_proposal(seed, opening, cells)) {
+    load_stones(cells, 0);
+    w.decision_start = clock_ms();
+    apply_rule(w);
+    book_line(*e);
+    log_line("%d,%d %d,%d %d,%d", cells[0].x, cells[0].y, cells[1].x, cells[1].y, cells[2].x, cells[2].y);
+    return;
+  }
   const MovePoint black = proposal_centre(seed, opening);
   load_stones(&black, 1);
   w.decision_start = clock_ms();
@@ -185,7 +253,7 @@ void propose_opening(SearchWorker& w, Swap2Clock& c) {
   if (pair.count > 0) {
     int close = 1;
     while (close < pair.count && pair.best[close].score <= pair.best[0].score + VARIETY_MARGIN) ++close;
-    const BalanceChoice& chosen = pair.best[opening_draw(seed, opening, 1, close)];
+    const BalanceChoice& chosen = pair.best[opening_draw(seed, opening, DRAW_PAIR, close)];
     white_stone = chosen.first;
     black_stone = chosen.second;
   } else {  // the cells around the black stone are blocked
@@ -195,11 +263,27 @@ void propose_opening(SearchWorker& w, Swap2Clock& c) {
   log_line("%d,%d %d,%d %d,%d", black.x, black.y, white_stone.x, white_stone.y, black_stone.x, black_stone.y);
 }
 
+// Three stones of a book opening: even by the book's longer searches, so no pair of
+// stones can leave the game more even, and the engine takes the colour the book's value
+// prefers. The search for white runs for the whole time, for white's stone.
+void answer_book_three(SearchWorker& w, const Swap2Clock& c, const Swap2BookEntry& e) {
+  const WhiteSearch white = search_white(w, c, c.limit, true);
+  book_line(e);
+  if (answer_by_book(e, white.value) == SWAP2_TAKE_BLACK)
+    log_line("SWAP");
+  else
+    log_line("%d,%d", white.move.x, white.move.y);
+}
+
 // Three stones: white's value decides; close to even, two more stones that keep it so.
 void answer_three(SearchWorker& w, const Swap2Clock& c) {
   const int room = swap2_room(swap2_stones);
   if (room == 0) {
     log_line("SWAP");
+    return;
+  }
+  if (const Swap2BookEntry* e = book_entry_of(swap2_stones)) {
+    answer_book_three(w, c, *e);
     return;
   }
   const bool pair_allowed = settings.swap2_pair != 0 && room >= 2;
@@ -247,6 +331,13 @@ Swap2Answer answer_at_three(int32_t white_value, int32_t margin, bool pair_allow
 }
 
 Swap2Answer answer_at_five(int32_t white_value) { return white_value < 0 ? SWAP2_TAKE_BLACK : SWAP2_STAY_WHITE; }
+
+Swap2Answer answer_by_book(const Swap2BookEntry& e, int32_t white_value) {
+  if (decided(white_value)) return answer_at_five(white_value);
+  int32_t sum = 0;  // its sign is the mean's
+  for (int i = 0; i < e.value_count; ++i) sum += e.values[i];
+  return answer_at_five(sum);
+}
 
 int swap2_room(const Swap2Stones& stones) {
   int room = 0;

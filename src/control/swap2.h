@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "control/balance.h"
+#include "control/swap2_book.h"
 #include "core/types.h"
 #include "search/worker.h"
 
@@ -45,6 +46,10 @@ enum Swap2Answer : int32_t {
 // only the sign counts.
 Swap2Answer answer_at_three(int32_t white_value, int32_t margin, bool pair_allowed);
 Swap2Answer answer_at_five(int32_t white_value);
+// The choice at three stones of a book opening: by the mean of the book's values for
+// white (below 0 SWAP, otherwise white's move), unless the search's value for white is
+// won or lost, which decides.
+Swap2Answer answer_by_book(const Swap2BookEntry& e, int32_t white_value);
 
 // Cells of the board an answer could use: not blocked by zrblock and not one of the
 // stones.

@@ -41,6 +41,7 @@ struct EngineSettings {
   Relaxed<int32_t> swap2_seed{0};              // varies the proposed Swap2 openings; 0: a fixed default
   Relaxed<int32_t> swap2_margin{SWAP2_DEFAULT_MARGIN};  // Swap2 at three stones: the even band's half width
   Relaxed<int32_t> swap2_target{SWAP2_DEFAULT_TARGET};  // white's value Swap2's pair search aims at
+  Relaxed<int32_t> swap2_book{1};              // Swap2 uses its book of even openings; 0: never
   char folder[1024] = {};                      // stored only; nothing reads it
 };
 

@@ -40,6 +40,7 @@ void apply_info(const char* text) {
       {"rule", &settings.rule},               {"thread_num", &settings.thread_num},
       {"swap2_pair", &settings.swap2_pair},   {"swap2_seed", &settings.swap2_seed},
       {"swap2_margin", &settings.swap2_margin}, {"swap2_target", &settings.swap2_target},
+      {"swap2_book", &settings.swap2_book},
   };
   for (const NumericKey& k : keys) {
     const char* value = match_command(k.key, text);

@@ -1,5 +1,7 @@
 // Swap2 openings through the protocol: SWAP2BOARD with 0, 3 and 5 stones, each answer
-// the engine can give, the game record it leaves, the opening variety, and bad blocks.
+// the engine can give, the game record it leaves, the opening variety, the book's
+// openings and their time, and bad blocks.
+#include <chrono>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -115,12 +117,25 @@ TEST_F(ProtocolSwap2, ProposesThreeStonesAndLeavesTheRecordEmpty) {
   const std::string answer = swap2({}, &before);
   for (const std::string& line : before) EXPECT_EQ(line.rfind("MESSAGE", 0), 0u) << line;
   const Cells proposal = expect_cells(answer, 3, {});
-  // The black stone lies next to the centre, the others within two of it.
-  EXPECT_LE(std::abs(proposal[0].first - 7), 1);
-  EXPECT_LE(std::abs(proposal[0].second - 7), 1);
-  for (const Cell& c : {proposal[1], proposal[2]}) {
-    EXPECT_LE(std::abs(c.first - proposal[0].first), 2) << answer;
-    EXPECT_LE(std::abs(c.second - proposal[0].second), 2) << answer;
+  // Exactly five on 15 by 15: an opening of the book, within three of the centre.
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(before.back().rfind("MESSAGE SWAP2 BOOK ENTRY:", 0), 0u) << before.back();
+  for (const Cell& c : proposal) {
+    EXPECT_LE(std::abs(c.first - 7), 3) << answer;
+    EXPECT_LE(std::abs(c.second - 7), 3) << answer;
+  }
+  expect_empty_record();
+  // Without the book the pair search proposes: the black stone next to the centre, the
+  // others within two of it.
+  send("INFO swap2_book 0");
+  const std::string searched = swap2({}, &before);
+  const Cells pair_proposal = expect_cells(searched, 3, {});
+  EXPECT_NE(before.back().find("SWAP2 PAIR"), std::string::npos) << before.back();
+  EXPECT_LE(std::abs(pair_proposal[0].first - 7), 1);
+  EXPECT_LE(std::abs(pair_proposal[0].second - 7), 1);
+  for (const Cell& c : {pair_proposal[1], pair_proposal[2]}) {
+    EXPECT_LE(std::abs(c.first - pair_proposal[0].first), 2) << searched;
+    EXPECT_LE(std::abs(c.second - pair_proposal[0].second), 2) << searched;
   }
   expect_empty_record();
   // The opponent stays white and plays the fourth stone; the engine, black, gets BOARD.
@@ -221,13 +236,40 @@ TEST_F(ProtocolSwap2, FewFreeCellsLimitTheAnswers) {
     EXPECT_EQ(at_three, "1,0");
   }
   EXPECT_EQ(lines_before_sync(), Lines{});
-  // Blocked cells are never proposed.
+  // Blocked cells are never proposed, by the book or by the pair search.
   send_all({"zrblockreset", "START 15", "zrblock", "6,6", "6,7", "6,8", "7,6", "7,8", "8,6", "8,7", "8,8", "done"});
   EXPECT_EQ(lines_before_sync(), (Lines{GREETING, "OK"}));
   height = width = 15;
+  for (int i = 0; i < 4; ++i)
+    for (const Cell& c : expect_cells(swap2({}), 3, {}))
+      EXPECT_FALSE(std::abs(c.first - 7) <= 1 && std::abs(c.second - 7) <= 1 && c != Cell(7, 7));
+  send("INFO swap2_book 0");
   const Cells proposal = expect_cells(swap2({}), 3, {});
   EXPECT_EQ(proposal[0], Cell(7, 7));
   for (const Cell& c : proposal) EXPECT_FALSE(std::abs(c.first - 7) <= 1 && std::abs(c.second - 7) <= 1 && c != Cell(7, 7));
+}
+
+// A book proposal needs no search: it comes at once, however long the move's time. Given
+// back at three stones, the book's opening is answered with a colour (SWAP or one stone),
+// within the move's time.
+TEST_F(ProtocolSwap2, BookOpeningsComeAtOnceAndAreAnsweredWithAColourInTime) {
+  SKIP_TIMING_UNDER_ENGINE_COMMAND();
+  start_swap2_game("START 15", 400);
+  swap2({});  // the first decision of the process builds its tables
+  for (int i = 0; i < 3; ++i) {
+    const auto sent = std::chrono::steady_clock::now();
+    const std::string answer = swap2({});
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, Millis(100)) << answer;
+    const Cells proposal = expect_cells(answer, 3, {});
+    Lines stones;
+    for (const Cell& c : proposal) stones.push_back(std::to_string(c.first) + "," + std::to_string(c.second));
+    const auto asked = std::chrono::steady_clock::now();
+    Lines before;
+    const std::string at_three = swap2(stones, &before);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, Millis(400 + 100)) << at_three;
+    EXPECT_EQ(before.back().rfind("MESSAGE SWAP2 BOOK ENTRY:", 0), 0u) << before.back();
+    if (at_three != "SWAP") expect_cells(at_three, 1, stones);
+  }
 }
 
 // The openings vary with the seed and from one opening to the next, and repeat for the

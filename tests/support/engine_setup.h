@@ -142,6 +142,8 @@ inline void restore_settings() {
   settings.swap2_pair = int32_t{fresh.swap2_pair};
   settings.swap2_seed = int32_t{fresh.swap2_seed};
   settings.swap2_margin = int32_t{fresh.swap2_margin};
+  settings.swap2_target = int32_t{fresh.swap2_target};
+  settings.swap2_book = int32_t{fresh.swap2_book};
   std::memcpy(settings.folder, fresh.folder, sizeof settings.folder);
 }
 
