@@ -180,6 +180,11 @@ void note_main_iteration(int depth) { main_depth = depth; }
 
 void start_helpers(SearchWorker& main, int side, int count) {
   pool.wait_until_idle();
+  {
+    // No iteration of an earlier decision may be taken for this one, whatever its threads.
+    std::lock_guard<std::mutex> result_guard(pool.result_lock);
+    pool.deepest.depth = 0;
+  }
   pool.shrink(count);
   while (static_cast<int64_t>(clock_ms() - main.decision_start) * 4 < main.turn_limit && pool.grow(count)) {
   }
@@ -210,10 +215,6 @@ void start_helpers(SearchWorker& main, int side, int count) {
   main.pooled_nodes = &pool.nodes;
   main.pooled_so_far = main.node_count;
   main.decision_complete = &decision_complete;
-  {
-    std::lock_guard<std::mutex> result_guard(pool.result_lock);
-    pool.deepest.depth = 0;
-  }
   decision_complete = 0;
   helper_stop = 0;
   main_depth = 0;

@@ -173,6 +173,52 @@ TEST_F(ProtocolThreads, ADecisionTakenFromAnyThreadIsConsistent) {
   }
 }
 
+// The BOARD lines of a record "x,y;x,y;...", the side to move owning its parity's stones.
+std::vector<std::string> board_lines(const std::string& record) {
+  std::vector<std::string> moves;
+  for (size_t from = 0; from < record.size();) {
+    const size_t to = std::min(record.find(';', from), record.size());
+    moves.push_back(record.substr(from, to - from));
+    from = to + 1;
+  }
+  std::vector<std::string> lines = {"BOARD"};
+  for (size_t k = 0; k < moves.size(); ++k) lines.push_back(moves[k] + "," + ((moves.size() - k) % 2 == 0 ? "1" : "2"));
+  lines.push_back("DONE");
+  return lines;
+}
+
+// Back to one thread after decisions with helpers, nothing of theirs is taken: a shallow
+// decision reports its own depth, move and line, as a fresh engine's does.
+TEST_F(ProtocolThreads, OneThreadAfterHelpersDecidesAsAFreshEngine) {
+  const std::string deep = "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4";
+  const std::string shallow = "7,7;5,8;9,9;8,8;9,7;6,7;7,6;9,8;8,6;7,5;10,8;6,8;3,3;11,11";
+  send_all({"INFO thread_num 2", "INFO max_node -1", "INFO max_depth 7", "INFO hash_size 65536", "START 15"});
+  expect_greeting(*this);
+  send_all(board_lines(deep));
+  ASSERT_TRUE(is_move(next_move(nullptr, SLOW_REPLY_TIMEOUT)));
+  send_all({"INFO thread_num 1", "INFO max_depth 2", "RESTART"});
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  Lines before;
+  send_all(board_lines(shallow));
+  const std::string move = next_move(&before, SLOW_REPLY_TIMEOUT);
+  const DecisionReport report = read_report(before);
+
+  EngineProcess fresh;
+  for (const char* line : {"INFO max_node -1", "INFO max_depth 2", "INFO hash_size 65536", "START 15"})
+    ASSERT_TRUE(fresh.send(line));
+  ASSERT_TRUE(fresh.read_until([](const std::string& l) { return l == "OK"; }).matched);
+  for (const std::string& line : board_lines(shallow)) ASSERT_TRUE(fresh.send(line));
+  EngineProcess::Collected c = fresh.read_until(is_move, SLOW_REPLY_TIMEOUT);
+  ASSERT_TRUE(c.matched);
+  const std::string fresh_move = c.lines.back();
+  c.lines.pop_back();
+  const DecisionReport fresh_report = read_report(c.lines);
+  EXPECT_EQ(move, fresh_move);
+  EXPECT_EQ(report.depth, fresh_report.depth);
+  EXPECT_EQ(report.first_of_line, fresh_report.first_of_line);
+}
+
 }  // namespace
 }  // namespace zerin_test
 
