@@ -81,6 +81,10 @@ def main():
     p.add_argument("--timeout-turn", type=int, default=100)
     p.add_argument("--timeout-match", type=int, default=0)
     p.add_argument("--max-moves", type=int, default=0)
+    p.add_argument("--judge", action="store_true",
+                   help="run every game the way the Gomocup judge does (fresh processes, suspended between moves)")
+    p.add_argument("--max-memory", type=int, default=350 * 1024 * 1024,
+                   help="with --judge: INFO max_memory, bytes (the judge's default 350 MiB)")
     p.add_argument("--late-margin", type=int, default=50)
     p.add_argument("--hard-timeout", type=int, default=0)
     p.add_argument("--verbose", action="store_true")

@@ -32,6 +32,8 @@ bool skips(int helper, int depth) {
 
 Relaxed<int32_t> helper_stop{0};  // the helpers' stop flag
 Relaxed<int32_t> main_depth{0};   // the iteration the search thread is on
+// > 0 once a helper completed an iteration that ends the decision: every thread stops.
+Relaxed<int32_t> decision_complete{0};
 
 struct Helper {
   explicit Helper(int helper_index) : index(helper_index), worker(board, settings, helper_stop, block_grid) {
@@ -61,6 +63,8 @@ struct HelperPool {
   int side = 0;             // the side to move of the current generation
   std::atomic<int64_t> nodes{0};  // the decision's nodes over all workers
   BusyTable busy;                 // the nodes the decision's threads are searching
+  std::mutex result_lock;         // guards deepest
+  HelperIteration deepest;        // the deepest iteration a helper completed
   // The count a helper could not be added for (0: none failed); growing towards it is
   // not tried again.
   int failed_for = 0;
@@ -110,6 +114,20 @@ struct HelperPool {
 };
 HelperPool pool;
 
+// A completed iteration, kept when it is the deepest so far.
+void publish_iteration(const SearchWorker& w, int depth, int value) {
+  std::lock_guard<std::mutex> guard(pool.result_lock);
+  HelperIteration& r = pool.deepest;
+  if (depth <= r.depth) return;
+  r.depth = depth;
+  r.value = value;
+  r.move = w.best_move;
+  r.min_remaining_depth = w.min_remaining_depth;
+  const int length = std::min<int>(w.pv_table[0][0].score, PV_CAPACITY - 1);
+  for (int i = 0; i <= length; ++i) r.line[i] = w.pv_table[0][i];
+  r.line[0].score = length;
+}
+
 void search_as_helper(Helper& h, int side) {
   SearchWorker& w = h.worker;
   const int deepest = std::min<int>(settings.max_depth, MAX_CELLS);
@@ -123,8 +141,14 @@ void search_as_helper(Helper& h, int side) {
       if (depth > deepest) break;
     }
     w.iteration_depth = depth;
-    search_root(w, side);
+    w.sole_candidate = 0;
+    const int value = search_root(w, side);
     if (w.abort_flag) break;
+    publish_iteration(w, depth, value);
+    if (iteration_ends_decision(depth, value, w.sole_candidate != 0)) {
+      decision_complete = 1;
+      break;
+    }
   }
 }
 
@@ -156,6 +180,11 @@ void note_main_iteration(int depth) { main_depth = depth; }
 
 void start_helpers(SearchWorker& main, int side, int count) {
   pool.wait_until_idle();
+  {
+    // No iteration of an earlier decision may be taken for this one, whatever its threads.
+    std::lock_guard<std::mutex> result_guard(pool.result_lock);
+    pool.deepest.depth = 0;
+  }
   pool.shrink(count);
   while (static_cast<int64_t>(clock_ms() - main.decision_start) * 4 < main.turn_limit && pool.grow(count)) {
   }
@@ -174,6 +203,9 @@ void start_helpers(SearchWorker& main, int side, int count) {
     w.pooled_nodes = &pool.nodes;
     w.pooled_so_far = 0;
     w.busy = &pool.busy;
+    w.decision_complete = &decision_complete;
+    // The cell a root that searches no move leaves, as the search thread's.
+    w.best_move = main.best_move;
     w.limit_test_mask = main.limit_test_mask;
     w.interval_start_ms = ThreatContext::NO_TEST;
   }
@@ -182,6 +214,8 @@ void start_helpers(SearchWorker& main, int side, int count) {
   pool.nodes = main.node_count;
   main.pooled_nodes = &pool.nodes;
   main.pooled_so_far = main.node_count;
+  main.decision_complete = &decision_complete;
+  decision_complete = 0;
   helper_stop = 0;
   main_depth = 0;
   pool.side = side;
@@ -194,6 +228,7 @@ int64_t release_helpers(SearchWorker& main) {
   const bool pooled = main.pooled_nodes != nullptr;
   main.pooled_nodes = nullptr;
   main.busy = nullptr;
+  main.decision_complete = nullptr;
   if (!pooled) return 0;
   helper_stop = 1;
   // What the search thread has added to the count is its own.
@@ -201,5 +236,17 @@ int64_t release_helpers(SearchWorker& main) {
 }
 
 void wait_for_helpers() { pool.wait_until_idle(); }
+
+bool iteration_ends_decision(int depth, int value, bool sole_candidate) {
+  return depth >= std::min<int>(settings.max_depth, MAX_CELLS) || decided(value) ||
+         (sole_candidate && depth >= SOLE_MOVE_DEPTH);
+}
+
+bool deepest_helper_iteration(HelperIteration& out) {
+  std::lock_guard<std::mutex> guard(pool.result_lock);
+  if (pool.deepest.depth == 0) return false;
+  out = pool.deepest;
+  return true;
+}
 
 }  // namespace zerin

@@ -35,6 +35,29 @@ void note_main_iteration(int depth);
 // threads the system has not scheduled yet. Returns the nodes they have counted so far
 // (each counts in steps of 1024).
 int64_t release_helpers(SearchWorker& main);
+// An iteration a helper completed in the running decision: the decision takes it when
+// it goes deeper than the search thread's own (see take_helper_iteration).
+struct HelperIteration {
+  int depth = 0;  // 0: none
+  int value = 0;
+  MovePoint move = {0, 0};
+  int32_t min_remaining_depth = 0;
+  Candidate line[PV_CAPACITY] = {};  // entry 0's score is its length
+};
+
+// With one move that does not lose, the deepening goes no further than this.
+constexpr int SOLE_MOVE_DEPTH = 5;
+
+// Whether a completed iteration of this depth and value ends the decision, for every
+// thread alike: the last depth allowed, a decided game, or a single move that does not
+// lose, seen deep enough.
+bool iteration_ends_decision(int depth, int value, bool sole_candidate);
+
+// Copies the deepest iteration a helper completed in the decision into out; false when
+// none completed. Call after release_helpers: a helper still running may add a deeper
+// one meanwhile, but what is copied is whole.
+bool deepest_helper_iteration(HelperIteration& out);
+
 // Waits until no helper is searching: after a driver's reply, and before anything the
 // helpers read changes (the next search, the tables, the pool).
 void wait_for_helpers();

@@ -1,5 +1,6 @@
 #include "control/think.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "control/game.h"
@@ -22,8 +23,10 @@ namespace {
 constexpr int SCAN_LOST = WIN_VALUE - 1;  // the one-ply scan's value of a move that loses at once
 constexpr int NOTHING_SCORED = NO_VALUE;
 constexpr int DETAIL_FROM_DEPTH = 5;       // iterations that write a detail line
-constexpr int SOLE_MOVE_DEPTH = 5;         // with one move that does not lose, deepen no further than this
 constexpr int MOOD_THRESHOLD = 500;        // the summary smiles above it and frowns below its negative
+
+// Room for a helper's iteration, off the stack.
+HelperIteration taken_iteration;
 
 void copy_principal_variation(const SearchWorker& w) {
   const int length = w.pv_table[0][0].score;
@@ -63,6 +66,7 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
   int value = one_ply_scan(w, side);
   start_helpers(w, side, memory_plan().helpers);
   int counted = 0;
+  bool partial = false;  // the counted iteration was cut short
   for (int d = 1; think_may_start_iteration(w, d, ample_time); ++d) {
     w.sole_candidate = 0;
     w.iteration_depth = d;
@@ -74,9 +78,25 @@ int deepen(SearchWorker& w, int side, bool ample_time, int64_t* helper_nodes) {
     copy_principal_variation(w);
     if (settings.show_detail && d >= DETAIL_FROM_DEPTH) detail_line(w, d, v, aborted);
     counted = d;
+    partial = aborted;
     if (aborted || decided(v) || (w.sole_candidate && d >= SOLE_MOVE_DEPTH)) break;
   }
   *helper_nodes = release_helpers(w);
+  // A helper's complete iteration deeper than the search thread's (or as deep, where
+  // the search thread's was cut short) is the decision's.
+  HelperIteration& taken = taken_iteration;
+  if (deepest_helper_iteration(taken) && (taken.depth > counted || (taken.depth == counted && partial))) {
+    counted = taken.depth;
+    value = taken.value;
+    w.best_move = taken.move;
+    w.min_remaining_depth = std::min(w.min_remaining_depth, taken.min_remaining_depth);
+    const int length = taken.line[0].score;
+    for (int i = 0; i <= length; ++i) decision_memory.principal_variation[i] = taken.line[i];
+    if (settings.show_detail && counted >= DETAIL_FROM_DEPTH) {
+      w.iteration_depth = counted;
+      detail_line(w, counted, value, false);
+    }
+  }
   w.decision_start = clock_ms() - w.decision_start;
   w.iteration_depth = counted;
   decision_memory.last_value = value;

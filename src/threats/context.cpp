@@ -78,6 +78,11 @@ bool search_limit_check(ThreatContext& c) {
   if (c.pooled_nodes != nullptr) {
     c.pooled_nodes->fetch_add(c.node_count - c.pooled_so_far, std::memory_order_relaxed);
     c.pooled_so_far = c.node_count;
+    // Another thread has the decision's result: whatever the limits, this search is done.
+    if (c.decision_complete != nullptr && *c.decision_complete > 0) {
+      c.abort_flag = 1;
+      return false;
+    }
   }
   bool limit = c.decision_nodes() / 1024 > static_cast<int64_t>(max_node);
   if (!limit) {

@@ -69,6 +69,9 @@ struct ThreatContext {
   // here every 1024 nodes, and the node budget is tested on the sum. Null with one thread.
   std::atomic<int64_t>* pooled_nodes = nullptr;
   int64_t pooled_so_far = 0;  // of node_count, what this worker has added to pooled_nodes
+  // With helper threads, > 0 once one of the decision's threads has completed the
+  // iteration that ends the decision: the others stop at their next limit test.
+  const Relaxed<int32_t>* decision_complete = nullptr;
 
   // The nodes of the running decision that count against its budget.
   int64_t decision_nodes() const {

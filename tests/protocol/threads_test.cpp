@@ -97,6 +97,128 @@ TEST_F(ProtocolThreads, OnlyTheSearchThreadReports) {
   EXPECT_LE(refresh, 2);
 }
 
+// From the plain summary "MESSAGE share | depth | reached | T ms | ..." the depth, and
+// from the best line "MESSAGE [x,y] [x,y] ..." (cells counted from 1) its first cell as
+// a reply reads ("x,y" from 0); -1 and "" when missing.
+struct DecisionReport {
+  int depth = -1;
+  std::string first_of_line;
+};
+
+DecisionReport read_report(const Lines& before) {
+  DecisionReport r;
+  for (size_t i = 0; i < before.size(); ++i) {
+    int depth = 0;
+    if (std::sscanf(before[i].c_str(), "MESSAGE %*f | %d |", &depth) != 1) continue;
+    r.depth = depth;
+    int x = 0, y = 0;
+    if (i + 1 < before.size() && std::sscanf(before[i + 1].c_str(), "MESSAGE [%d,%d]", &x, &y) == 2)
+      r.first_of_line = std::to_string(x - 1) + "," + std::to_string(y - 1);
+  }
+  return r;
+}
+
+// With helpers the decision may be a helper's iteration rather than the search thread's
+// (whichever thread completes the last depth first, or the deepest complete one when the
+// time runs out): either way the reply is a free cell and the first move of the reported
+// line, and a fixed depth is reported as that depth. Middle-game positions, which the
+// threads search to the end rather than stopping at a decided value or a forced block.
+TEST_F(ProtocolThreads, ADecisionTakenFromAnyThreadIsConsistent) {
+  const std::vector<std::string> positions = {
+      "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4",
+      "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4;11,6;12,7;12,6;13,6;7,8;7,9;8,9;9,8;9,10;6,7;10,11;"
+      "11,12;10,9;8,11;5,4;8,3;6,5;6,6",
+      "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4;11,6;12,7;12,6;13,6;7,8;7,9;8,9;9,8;9,10;6,7;10,11;"
+      "11,12;10,9;8,11;5,4;8,3;6,5;6,6;8,4;5,8;7,6;7,4;4,5;4,3;10,10;10,8;5,5;3,5;8,10;11,10;4,6",
+  };
+  constexpr int DEPTH = 7;
+  send_all({"INFO thread_num 2", "INFO hash_size 65536", "START 15"});
+  expect_greeting(*this);
+  for (int timed = 0; timed < 2; ++timed) {
+    if (timed == 0)
+      send_all({"INFO max_node -1", "INFO max_depth " + std::to_string(DEPTH)});
+    else
+      send_all({"INFO max_node 1000000000", "INFO max_depth 100", "INFO timeout_turn 150"});
+    for (int round = 0; round < 2; ++round)
+      for (const std::string& record : positions) {
+        std::vector<std::string> moves;
+        for (size_t from = 0; from < record.size();) {
+          const size_t to = std::min(record.find(';', from), record.size());
+          moves.push_back(record.substr(from, to - from));
+          from = to + 1;
+        }
+        send("RESTART");
+        EXPECT_EQ(reply(), GREETING);
+        EXPECT_EQ(reply(), "OK");
+        send("BOARD");
+        std::set<std::string> stones;
+        for (size_t k = 0; k < moves.size(); ++k) {
+          // The side to move owns the stones of its parity.
+          send(moves[k] + "," + ((moves.size() - k) % 2 == 0 ? "1" : "2"));
+          stones.insert(moves[k]);
+        }
+        Lines before;
+        send("DONE");
+        const std::string move = next_move(&before, SLOW_REPLY_TIMEOUT);
+        ASSERT_TRUE(is_move(move)) << move;
+        EXPECT_EQ(stones.count(move), 0u) << "a taken cell: " << move;
+        const DecisionReport report = read_report(before);
+        if (timed == 0) {
+          EXPECT_EQ(report.depth, DEPTH) << record;
+        } else {
+          EXPECT_GE(report.depth, 1) << record;
+        }
+        EXPECT_EQ(report.first_of_line, move) << record;
+      }
+  }
+}
+
+// The BOARD lines of a record "x,y;x,y;...", the side to move owning its parity's stones.
+std::vector<std::string> board_lines(const std::string& record) {
+  std::vector<std::string> moves;
+  for (size_t from = 0; from < record.size();) {
+    const size_t to = std::min(record.find(';', from), record.size());
+    moves.push_back(record.substr(from, to - from));
+    from = to + 1;
+  }
+  std::vector<std::string> lines = {"BOARD"};
+  for (size_t k = 0; k < moves.size(); ++k) lines.push_back(moves[k] + "," + ((moves.size() - k) % 2 == 0 ? "1" : "2"));
+  lines.push_back("DONE");
+  return lines;
+}
+
+// Back to one thread after decisions with helpers, nothing of theirs is taken: a shallow
+// decision reports its own depth, move and line, as a fresh engine's does.
+TEST_F(ProtocolThreads, OneThreadAfterHelpersDecidesAsAFreshEngine) {
+  const std::string deep = "7,7;8,6;9,7;8,7;8,8;9,9;10,6;11,5;9,4;9,5;10,5;10,4";
+  const std::string shallow = "7,7;5,8;9,9;8,8;9,7;6,7;7,6;9,8;8,6;7,5;10,8;6,8;3,3;11,11";
+  send_all({"INFO thread_num 2", "INFO max_node -1", "INFO max_depth 7", "INFO hash_size 65536", "START 15"});
+  expect_greeting(*this);
+  send_all(board_lines(deep));
+  ASSERT_TRUE(is_move(next_move(nullptr, SLOW_REPLY_TIMEOUT)));
+  send_all({"INFO thread_num 1", "INFO max_depth 2", "RESTART"});
+  EXPECT_EQ(reply(), GREETING);
+  EXPECT_EQ(reply(), "OK");
+  Lines before;
+  send_all(board_lines(shallow));
+  const std::string move = next_move(&before, SLOW_REPLY_TIMEOUT);
+  const DecisionReport report = read_report(before);
+
+  EngineProcess fresh;
+  for (const char* line : {"INFO max_node -1", "INFO max_depth 2", "INFO hash_size 65536", "START 15"})
+    ASSERT_TRUE(fresh.send(line));
+  ASSERT_TRUE(fresh.read_until([](const std::string& l) { return l == "OK"; }).matched);
+  for (const std::string& line : board_lines(shallow)) ASSERT_TRUE(fresh.send(line));
+  EngineProcess::Collected c = fresh.read_until(is_move, SLOW_REPLY_TIMEOUT);
+  ASSERT_TRUE(c.matched);
+  const std::string fresh_move = c.lines.back();
+  c.lines.pop_back();
+  const DecisionReport fresh_report = read_report(c.lines);
+  EXPECT_EQ(move, fresh_move);
+  EXPECT_EQ(report.depth, fresh_report.depth);
+  EXPECT_EQ(report.first_of_line, fresh_report.first_of_line);
+}
+
 }  // namespace
 }  // namespace zerin_test
 
