@@ -18,12 +18,15 @@ difference). An illegal reply (off the board or on a stone) also gives exit stat
 """
 
 import argparse
+import os
 import re
 import sys
 
 from brain import DEFAULT_ENGINE, Brain, EngineDied, EngineHung, start_command
 
-DEFAULT_POSITIONS = "/work/shared/positions/positions.txt"
+# The positions from other games, in the folder beside the checkout.
+DEFAULT_POSITIONS = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                                 "shared", "positions", "positions.txt")
 
 # Fields that measure time rather than the search: blanked before comparing.
 TIME_PATTERNS = [

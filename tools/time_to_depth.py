@@ -39,7 +39,7 @@ from run_positions import parse_positions
 
 REPO_ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_SETS = [os.path.join(REPO_ROOT, "bench", "positions", "positions.txt"),
-                "/work/shared/positions/positions.txt"]
+                os.path.join(os.path.dirname(REPO_ROOT), "shared", "positions", "positions.txt")]
 
 # The plain summary: expanded share | depth | depth reached | T ms | ... ; then the best line.
 SUMMARY_RE = re.compile(r"^MESSAGE [\d.]+ \| (\d+) \| -?\d+ \| (\d+)ms \|")
