@@ -302,6 +302,17 @@ __attribute__((noinline)) void refresh_slot(Board& b, int cell, int d, ShapeSlot
   }
 }
 
+// A slot the take-back must set again (`set`: which players' codes) or have the rule judge
+// again (`judge`), with what it will hold.
+inline void push_fixup(UndoJournal& j, unsigned after, int cell, int d, unsigned set, unsigned judge) {
+  SlotFixup& f = j.fixups[j.fixup_count++];
+  f.slot = static_cast<ShapeSlot>(after);
+  f.cell = static_cast<uint16_t>(cell);
+  f.d = static_cast<uint8_t>(d);
+  f.set = static_cast<uint8_t>(set) & 3;
+  f.judge = static_cast<uint8_t>(judge) & 3;
+}
+
 // After a placement's visit to a slot (was: the slot before it, now: after it), what the
 // take-back's visit will find: the window without the stone, `back`. A player whose
 // code differs then takes back's code and room, the others keep theirs. Where that
@@ -315,13 +326,7 @@ inline void foresee_take_back(Board& b, int cell, int d, unsigned back, unsigned
   const int set = ((changed & 0x0F0F) != 0 ? 1 : 0) | ((changed & 0xF0F0) != 0 ? 2 : 0);
   const int judge = judged_in(static_cast<ShapeSlot>(after), judged);
   if ((set | judge) == 0) return;
-  UndoJournal& j = b.journal;
-  SlotFixup& f = j.fixups[j.fixup_count++];
-  f.slot = static_cast<ShapeSlot>(after);
-  f.cell = static_cast<uint16_t>(cell);
-  f.d = static_cast<uint8_t>(d);
-  f.set = static_cast<uint8_t>(set) & 3;
-  f.judge = static_cast<uint8_t>(judge) & 3;
+  push_fixup(b.journal, after, cell, d, set, judge);
 }
 
 // The cell of a slot of b.dir_shapes (its direction is known to the caller).
@@ -521,12 +526,7 @@ __attribute__((noinline)) void place_slots(Board& b, const PlacementVisits& v, i
     const unsigned set = static_cast<unsigned>((changed & 0x0F0F) != 0) | static_cast<unsigned>((changed & 0xF0F0) != 0) << 1;
     const unsigned judge = flags[after & 0xFF] >> 1 & 3;
     if ((set | judge) == 0) continue;
-    SlotFixup& f = j.fixups[j.fixup_count++];
-    f.slot = static_cast<ShapeSlot>(after);
-    f.cell = static_cast<uint16_t>(cell);
-    f.d = static_cast<uint8_t>(d);
-    f.set = static_cast<uint8_t>(set) & 3;
-    f.judge = static_cast<uint8_t>(judge) & 3;
+    push_fixup(j, after, cell, d, set, judge);
   }
   settle_sink(b, sink);
 }
