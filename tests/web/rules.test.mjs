@@ -1,10 +1,10 @@
-// The end of a game as the page judges it: fives, overlines by rule, Renju fouls, a full
+// The end of a game as the page judges it: fives, overlines by rule, Caro's blocked fives, Renju fouls, a full
 // board; and moves taken back and replayed.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { Game } from '../../web/js/game.js';
 import { parseMoves } from '../../web/js/notation.js';
-import { BLACK, FREESTYLE, RENJU, STANDARD, WHITE, forbiddenKind } from '../../web/js/rules.js';
+import { BLACK, CARO, CARO_EXACT, FREESTYLE, RENJU, STANDARD, WHITE, forbiddenKind } from '../../web/js/rules.js';
 
 // A game of the given rule on 15 by 15 with these moves (players' notation).
 function game(rule, record) {
@@ -60,6 +60,30 @@ describe('overlines by rule', () => {
     const g = game(RENJU, 'h8 a1 i8 a2 j8 a3 l8 a4 m8 a5 k4 a6 k5 a7 k6 a8 k7 a9 k8');
     assert.equal(g.end.kind, 'five');
     assert.equal(g.end.winner, BLACK);
+  });
+});
+
+describe('Caro', () => {
+  test('a five blocked at both ends does not win; with one end free it does', () => {
+    const blocked = game(CARO, 'h8 g8 i8 m8 j8 a1 k8 a2 l8');
+    assert.equal(blocked.end, null);
+    assert.match(blocked.notes[0], /blocked at both ends/);
+    assert.equal(game(CARO_EXACT, 'h8 g8 i8 m8 j8 a1 k8 a2 l8').end, null);
+    assert.equal(game(CARO, 'h8 g8 i8 a3 j8 a1 k8 a2 l8').end.winner, BLACK);
+    assert.equal(game(FREESTYLE, 'h8 g8 i8 m8 j8 a1 k8 a2 l8').end.winner, BLACK);
+  });
+
+  test("the board's edge blocks as a stone does", () => {
+    assert.equal(game(CARO, 'a8 f8 b8 o1 c8 o2 d8 o3 e8').end, null);
+    assert.equal(game(CARO, 'a8 o4 b8 o1 c8 o2 d8 o3 e8').end.winner, BLACK);
+  });
+
+  test('an overline wins under 8 even when blocked, and never under 9', () => {
+    const six = 'g8 f8 h8 n8 i8 a1 k8 a2 l8 a3 m8 a4 j8'; // black's g8..m8, white at f8 and n8
+    assert.equal(game(CARO, six).end.winner, BLACK);
+    const g = game(CARO_EXACT, six);
+    assert.equal(g.end, null);
+    assert.match(g.notes[0], /overline does not win under the Caro rule/);
   });
 });
 

@@ -1,7 +1,7 @@
 // The game on the page's board: its size and rule, the moves in order (black first), the
 // moves taken back that redo can replay, the blocked cells, and how the game ended.
 import { cellKey, onBoard, sameCell } from './notation.js';
-import { BLACK, BLOCKED, EMPTY, RENJU, WHITE, forbiddenKind, lineResult, makeGrid } from './rules.js';
+import { BLACK, BLOCKED, EMPTY, RENJU, STANDARD, WHITE, forbiddenKind, lineResult, makeGrid } from './rules.js';
 
 export class Game {
   constructor(width = 15, height = width, rule = 0) {
@@ -106,7 +106,9 @@ export class Game {
         return;
       }
     } else if (result && result.kind === 'overline') {
-      this.notes.push('an overline does not win under the standard rule');
+      this.notes.push(`an overline does not win under the ${this.rule === STANDARD ? 'standard' : 'Caro'} rule`);
+    } else if (result && result.kind === 'blocked') {
+      this.notes.push('a five blocked at both ends does not win under the Caro rule');
     }
     if (this.freeCells() === 0) this.end = { kind: 'full' };
   }

@@ -100,7 +100,7 @@ export function decodePosition(hash) {
   const width = side('w');
   const height = fields.has('h') ? side('h') : width;
   const ruleValue = Number(fields.get('rule'));
-  const rule = [0, 1, 2].includes(ruleValue) ? ruleValue : 0;
+  const rule = [0, 1, 2, 8, 9].includes(ruleValue) ? ruleValue : 0;
   const moves = parseMoves(fields.get('moves') || '', width, height);
   const blocked = parseMoves(fields.get('blocked') || '', width, height);
   return {

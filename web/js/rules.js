@@ -5,8 +5,23 @@
 export const FREESTYLE = 0;
 export const STANDARD = 1;
 export const RENJU = 2;
+// Gomocup's Caro codes: 8 five or more, 9 exactly five; either way a run of exactly five
+// with both cells past its ends blocked (an opponent's stone, a blocked cell or the board's
+// edge) does not win.
+export const CARO = 8;
+export const CARO_EXACT = 9;
 
-export const RULE_NAMES = { [FREESTYLE]: 'Free-style', [STANDARD]: 'Standard', [RENJU]: 'Renju' };
+export const RULE_NAMES = {
+  [FREESTYLE]: 'Free-style',
+  [STANDARD]: 'Standard',
+  [RENJU]: 'Renju',
+  [CARO]: 'Caro',
+  [CARO_EXACT]: 'Caro (exactly five)',
+};
+
+export function isCaro(rule) {
+  return rule === CARO || rule === CARO_EXACT;
+}
 
 export const EMPTY = 0;
 export const BLACK = 1;
@@ -43,22 +58,32 @@ export function runThrough(grid, x, y, dx, dy, colour) {
 
 // What the stone of colour just placed at (x, y) did under rule:
 //   {kind: 'five', line}      a win for colour (line: the winning cells)
-//   {kind: 'overline', line}  six or more that do not win: standard Gomoku (no win, play
-//                             goes on) or black under Renju (a foul)
+//   {kind: 'overline', line}  six or more that do not win: standard Gomoku and Caro with
+//                             exactly five (no win, play goes on) or black under Renju (a foul)
+//   {kind: 'blocked', line}   under Caro, exactly five blocked at both ends (no win)
 //   null                      nothing
 // Under Renju a five wins even when the same stone also makes an overline elsewhere.
 export function lineResult(grid, x, y, colour, rule) {
-  let overline = null;
+  let other = null;
   for (const [dx, dy] of DIRECTIONS) {
     const line = runThrough(grid, x, y, dx, dy, colour);
-    if (line.length === 5) return { kind: 'five', line };
+    if (line.length === 5) {
+      if (!isCaro(rule) || blockedEnds(grid, line, dx, dy) < 2) return { kind: 'five', line };
+      other = other || { kind: 'blocked', line };
+    }
     if (line.length > 5) {
-      const exact = rule === STANDARD || (rule === RENJU && colour === BLACK);
+      const exact = rule === STANDARD || rule === CARO_EXACT || (rule === RENJU && colour === BLACK);
       if (!exact) return { kind: 'five', line };
-      overline = overline || { kind: 'overline', line };
+      if (!other || other.kind !== 'overline') other = { kind: 'overline', line };
     }
   }
-  return overline;
+  return other;
+}
+
+// How many of the two cells just past a run's ends are not free (off the board counts).
+function blockedEnds(grid, line, dx, dy) {
+  const first = line[0], last = line[line.length - 1];
+  return (at(grid, first.x - dx, first.y - dy) !== EMPTY ? 1 : 0) + (at(grid, last.x + dx, last.y + dy) !== EMPTY ? 1 : 0);
 }
 
 // Why black may not play (x, y) under Renju, given that the engine lists it as
