@@ -69,38 +69,34 @@ def parse_size(text):
     return int(text), int(text)
 
 
-def run_lengths(grid, height, width, x, y):
-    """Length of the run of the stone at (x, y) in each of the four directions."""
+def runs(grid, height, width, x, y):
+    """For each of the four directions, the run of the stone at (x, y): its length, and how
+    many of its ends have the board's edge or an opponent's stone right past them (Caro's
+    blocks)."""
     colour = grid[x][y]
-    lengths = []
+    found = []
     for dx, dy in DIRECTIONS:
-        n = 1
+        length, blocked = 1, 0
         for sign in (1, -1):
             cx, cy = x + sign * dx, y + sign * dy
             while 0 <= cx < height and 0 <= cy < width and grid[cx][cy] == colour:
-                n += 1
-                cx += sign * dx
-                cy += sign * dy
-        lengths.append(n)
-    return lengths
-
-
-def blocked_ends(grid, height, width, x, y):
-    """For each direction, how many ends of the run of the stone at (x, y) have the
-    board's edge or an opponent's stone right past them (Caro's blocks)."""
-    colour = grid[x][y]
-    counts = []
-    for dx, dy in DIRECTIONS:
-        n = 0
-        for sign in (1, -1):
-            cx, cy = x + sign * dx, y + sign * dy
-            while 0 <= cx < height and 0 <= cy < width and grid[cx][cy] == colour:
+                length += 1
                 cx += sign * dx
                 cy += sign * dy
             if not (0 <= cx < height and 0 <= cy < width) or grid[cx][cy] != 0:
-                n += 1
-        counts.append(n)
-    return counts
+                blocked += 1
+        found.append((length, blocked))
+    return found
+
+
+def run_lengths(grid, height, width, x, y):
+    """Length of the run of the stone at (x, y) in each of the four directions."""
+    return [length for length, _ in runs(grid, height, width, x, y)]
+
+
+def blocked_ends(grid, height, width, x, y):
+    """For each direction, how many ends of the run of the stone at (x, y) are blocked."""
+    return [blocked for _, blocked in runs(grid, height, width, x, y)]
 
 
 def caro_blocked_five(rule, lengths, blocked):
