@@ -138,6 +138,9 @@ int search_node(SearchWorker& w, int depth, int alpha, int beta, int side, int e
     const int offset = attributes.offset;
     int step = attributes.step;
     const int own_value = b.cell_summaries[x][y][s].value_sum;
+    const uint64_t child_key = b.hash_key ^ zobrist_keys[x * MAX_SIDE + y][side - 1];
+    prefetch_trans(opp, child_key);
+    prefetch_threat(ATTACKER, opp, child_key);
     place_stone(b, x, y, side);
     if (node.pv && depth >= (-3 * w.iteration_depth) / 2) step = threat_extension(w, depth, side, own_value, step);
     int value;

@@ -46,6 +46,7 @@ int defender_node(ThreatContext& c, int depth, int side, int ply, int level, Can
     store(c, result, level, DEFENDER, side);
     return result;
   }
+  for (int i = 0; i < n; ++i) prefetch_threat(ATTACKER, opp, key_after(b, list[i], side));
   for (int i = 0; i < n; ++i) {
     const int r = threat_probe(ATTACKER, level + 1, opp, key_after(b, list[i], side));
     if (r != HASH_MISS && -r >= 0) {  // this block refutes the attack
@@ -77,6 +78,7 @@ int attacker_node(ThreatContext& c, int depth, int side, int ply, int level, Can
   const int opp = opponent(side);
   const int s = player_index(side), o = player_index(opp);
   const int n = collect_four_points(b, list, side);
+  for (int i = 0; i < n; ++i) prefetch_threat(DEFENDER, opp, key_after(b, list[i], side));
   for (int i = 0; i < n; ++i) {
     const int x = list[i].x, y = list[i].y;
     const int own = b.cell_summaries[x][y][s].value_sum;
