@@ -65,7 +65,7 @@ class Pairing(Match):
         return status
 
 
-def main():
+def make_parser():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--engine1", default=DEFAULT_ENGINE)
     p.add_argument("--engine2", default=DEFAULT_ENGINE)
@@ -88,6 +88,14 @@ def main():
     p.add_argument("--late-margin", type=int, default=50)
     p.add_argument("--hard-timeout", type=int, default=0)
     p.add_argument("--verbose", action="store_true")
+    # The self-play options a match does not offer: every game from the first, colours
+    # swapped within each pair, the openings drawn here.
+    p.set_defaults(first_game=1, no_swap=False, openings=None, swap2=False, swap2_check=0)
+    return p
+
+
+def main():
+    p = make_parser()
     args = p.parse_args()
     if args.hard_timeout <= 0:
         args.hard_timeout = 10 * max(args.timeout_turn, 0) + 5000

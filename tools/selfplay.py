@@ -760,7 +760,7 @@ class Match:
                   f"median {ordered[len(v) // 2]}, range {ordered[0]}..{ordered[-1]} ({len(v)} openings)")
 
 
-def main():
+def make_parser():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--engine1", default=DEFAULT_ENGINE, help="command of the first engine (black in odd games)")
     p.add_argument("--engine2", default=DEFAULT_ENGINE, help="command of the second engine")
@@ -794,6 +794,11 @@ def main():
     p.add_argument("--hard-timeout", type=int, default=0,
                    help="milliseconds after which a silent engine counts as hung (default 10 x timeout_turn + 5000)")
     p.add_argument("--verbose", action="store_true", help="show every line the engines write")
+    return p
+
+
+def main():
+    p = make_parser()
     args = p.parse_args()
     if args.hard_timeout <= 0:
         args.hard_timeout = 10 * max(args.timeout_turn, 0) + 5000

@@ -14,6 +14,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from bench_signature import compare, read_bench  # noqa: E402
 from check_layers import crossings  # noqa: E402
 from run_positions import without_times  # noqa: E402
+import match  # noqa: E402
+import selfplay  # noqa: E402
 from selfplay import (blocked_ends, claims_win, five_points, judge, parse_swap2_answer, points,  # noqa: E402
                       run_lengths, score_text, summary_value, swap2_answer_problem, swap2_outcome)
 from swap2_book import canonical, candidates, symmetries  # noqa: E402
@@ -132,6 +134,14 @@ class CaroAdjudication(unittest.TestCase):
     def test_win_claims(self):
         self.assertTrue(claims_win(["MESSAGE 0.5 | 5 | 100 | 12ms | 0.0 | 7 | 9 | 10000 "]))
         self.assertFalse(claims_win(["MESSAGE 0.5 | 5 | 100 | 12ms | 0.0 | 7 | 9 | -10000 :-(", "MESSAGE x"]))
+
+
+class MatchOptions(unittest.TestCase):
+    def test_a_match_carries_every_option_a_self_play_run_reads(self):
+        # A match runs the self-play tool's game loop, which reads its own options.
+        own = vars(match.make_parser().parse_args([]))
+        missing = set(vars(selfplay.make_parser().parse_args([]))) - set(own)
+        self.assertEqual(missing, set())
 
 
 class Swap2Answers(unittest.TestCase):
