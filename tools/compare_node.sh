@@ -16,6 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/web_common.sh
+source tools/compare_common.sh
 budget="${1:-50}"
 
 make -s build > /dev/null
@@ -23,29 +24,8 @@ ensure_web_engine
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/zerin-compare.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 
-run() {
-  python3 tools/run_positions.py --positions bench/positions/positions.txt \
-    --max-node "$budget" --timeout-turn 100000 --info hash_size=65536 "$@"
-}
-
 status=0
-for mode in plain detail; do
-  options=()
-  [[ "$mode" == detail ]] && options=(--show-detail)
-  if ! run "${options[@]}" --out "$scratch/native-$mode.tsv" > "$scratch/native-$mode.log"; then
-    cat "$scratch/native-$mode.log"
-    echo "the native build fails on the positions ($mode reports)" >&2
-    exit 1
-  fi
-  if run "${options[@]}" --engine "$NODE_ENGINE_COMMAND" --compare "$scratch/native-$mode.tsv" \
-    > "$scratch/node-$mode.log"; then
-    echo "$mode reports: $(grep '^compared' "$scratch/node-$mode.log")"
-  else
-    grep -E '^#[0-9]+: |^    (before|now): |PROBLEM|^compared|positions, ' "$scratch/node-$mode.log" || true
-    echo "the WebAssembly build differs from the native build ($mode reports)" >&2
-    status=1
-  fi
-done
+compare_reports "$scratch" WebAssembly "$NODE_ENGINE_COMMAND" --max-node "$budget" --info hash_size=65536 || status=1
 python3 tools/bench_signature.py "$(printf %q "$PWD/build/pbrain-zerin")" "$NODE_ENGINE_COMMAND" \
   "$NODE_SINGLE_ENGINE_COMMAND" || status=1
 exit "$status"

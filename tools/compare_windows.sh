@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine_common.sh
+source tools/compare_common.sh
 budget="${1:-50}"
 
 make -s build windows > /dev/null
@@ -21,28 +22,6 @@ scratch="$(mktemp -d "${TMPDIR:-/tmp}/zerin-compare.XXXXXX")"
 trap 'stop_wine_prefix; rm -rf "$scratch"' EXIT
 start_wine_prefix "$exe"
 
-run() {
-  python3 tools/run_positions.py --positions bench/positions/positions.txt \
-    --max-node "$budget" --timeout-turn 100000 "$@"
-}
-
 status=0
-for mode in plain detail; do
-  options=()
-  [[ "$mode" == detail ]] && options=(--show-detail)
-  if ! run "${options[@]}" --out "$scratch/linux-$mode.tsv" > "$scratch/linux-$mode.log"; then
-    cat "$scratch/linux-$mode.log"
-    echo "the Linux build fails on the positions ($mode reports)" >&2
-    exit 1
-  fi
-  if run "${options[@]}" --engine "$(printf "%q %q" "$WINE_LOADER" "$exe")" --compare "$scratch/linux-$mode.tsv" \
-    > "$scratch/windows-$mode.log"; then
-    echo "$mode reports: $(grep '^compared' "$scratch/windows-$mode.log")"
-  else
-    # The positions that differ, with the two versions of each differing field.
-    grep -E '^#[0-9]+: |^    (before|now): |PROBLEM|^compared|positions, ' "$scratch/windows-$mode.log" || true
-    echo "the Windows build differs from the Linux build ($mode reports)" >&2
-    status=1
-  fi
-done
+compare_reports "$scratch" Windows "$(printf "%q %q" "$WINE_LOADER" "$exe")" --max-node "$budget" || status=1
 exit "$status"
