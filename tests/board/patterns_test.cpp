@@ -112,6 +112,19 @@ TEST_F(PatternTest, WorkedExampleEmptyAndOccupiedWindows) {
   }
 }
 
+// The bookkeeping skips the table for a stone's cell whose codes are 0, trusting that
+// every window centred on a stone or a blocked cell reads 0 under every rule.
+TEST_F(PatternTest, EveryWindowCentredOnAStoneReadsZero) {
+  for (const int rule : {RULE_FREESTYLE, RULE_STANDARD, RULE_RENJU, RULE_CARO, RULE_CARO_EXACT}) {
+    build_pattern_tables(rule);
+    int nonzero = 0;
+    for (int w = 0; w < WINDOW_COUNT; ++w)
+      if ((w >> 8 & 3) != 0 && packed_patterns[w] != 0) ++nonzero;
+    EXPECT_EQ(nonzero, 0) << "rule " << rule;
+  }
+  build_pattern_tables(RULE_FREESTYLE);
+}
+
 TEST_F(PatternTest, MixedOrBlockedSegmentsContributeNothing) {
   // The open three of "..xx_...." shrinks to the lone segment 0..4 once position 5 is
   // taken; the opponent only sees the segment 4..8.
