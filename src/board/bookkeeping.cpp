@@ -92,7 +92,7 @@ inline void set_cell_bit(Board& b, int kind, int p, int x, int y) {
 // A direction's bit of a kind: the cell leaves the kind when its last direction does.
 inline void clear_kind_bit(Board& b, int kind, int d, int p, int cell) {
   const int x = cell / MAX_SIDE, y = cell % MAX_SIDE;
-  int32_t& dm = b.threat_sets.dir_mask[kind][p][x][y];
+  uint8_t& dm = b.threat_sets.dir_mask[kind][p][x][y];
   dm &= ~(1 << d);
   if (dm == 0) clear_cell_bit(b, kind, p, x, y);
 }

@@ -54,7 +54,7 @@ struct LineReach {
 };
 
 struct ThreatSets {
-  int32_t dir_mask[4][2][MAX_SIDE][MAX_SIDE];  // kinds 0..3: bit d per direction
+  uint8_t dir_mask[4][2][MAX_SIDE][MAX_SIDE];  // kinds 0..3: bit d per direction
   int32_t row_mask[5][2][MAX_SIDE];            // bit y of word x: cell (x, y) in the set
   int32_t set_rows[5][2];                      // bit x: row_mask word x is non-zero
 };
