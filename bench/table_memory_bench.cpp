@@ -2,14 +2,14 @@
 // the caches, and how much of it the prefetch before the placement hides. Each iteration
 // is what a node does between asking for its child's bucket and probing it: a stone
 // placed and taken back, then the probe of a random key. Compare the probe's cost over
-// the placement alone (Placement) for small tables (they fit the caches) and the default
-// ones (192 MiB), with and without the prefetch.
+// the placement alone (mode 0) for small tables (they fit the caches) and the default
+// ones (192 MiB), without (mode 1) and with (mode 2) the prefetch.
 //
 // Where a random line of memory is slow (a virtual machine whose host maps memory in small
 // pages may take a few hundred nanoseconds for it, twenty times a cache hit), a placement is
 // too short to hide it all, which bounds what the prefetch gains there.
 //
-//   build/table_memory_bench --benchmark_repetitions=3
+//   build/bench/table_memory_bench --benchmark_repetitions=3
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -425,11 +425,6 @@ inline LineStart line_start(Board& b, const LineReach& reach, int d, int x, int 
                    b.lines[d][reach.word] >> (2 * (reach.position + lo)), 4 * (dx * MAX_SIDE + dy)};
 }
 
-// Whether a window's centre holds a stone (or is blocked). Such a window reads 0 in the
-// pattern table, so a slot there whose codes are 0 already has nothing to change, and
-// the table (larger than the first-level cache) need not be read for it.
-inline bool stone_centred(uint64_t window) { return (window >> 8 & 3) != 0; }
-
 // A take-back's visits (or a placement's without the journal): the cells within
 // b.pattern_radius of (x, y) along each direction that lie on the board, in line order.
 // They form one run along the line, and their positions in the line word are
@@ -468,6 +463,7 @@ __attribute__((noinline)) void gather_visits(Board& b, int x, int y, int judged,
     const ShapeSlot* const own = at.slot - reach.lo * at.stride;
     for (int k = reach.count; k > 0; --k, at.slot += at.stride, at.window >>= 2, window_back >>= 2) {
       const ShapeSlot was = *at.slot;
+      // A stone's cell: the table (larger than the first-level cache) is not read for it.
       if (stone_centred(at.window) && (was & 0xFF) == 0) continue;
       const unsigned e = packed_patterns[at.window & 0x3FFFF];
       unsigned back;

@@ -49,6 +49,9 @@ extern PatternEntry pattern_table[WINDOW_COUNT];
 // they read for every cell near a changed stone fits the processor's second-level cache:
 // bits 0-3 player 1's code, 4-7 player 2's, 8-11 and 12-15 their rooms.
 extern uint16_t packed_patterns[WINDOW_COUNT];
+// Whether a window's centre holds a stone (or is blocked). Every such window reads 0, so a
+// slot there whose codes are 0 already needs no look at the table.
+inline bool stone_centred(uint64_t window) { return (window >> 8 & 3) != 0; }
 inline int packed_code(uint16_t entry, int p) { return (entry >> (4 * p)) & 15; }
 inline int packed_room(uint16_t entry, int p) { return (entry >> (8 + 4 * p)) & 15; }
 extern int16_t combo_table[2][16][16][16][16];
