@@ -259,7 +259,9 @@ TEST_F(ProtocolSwap2, BookOpeningsComeAtOnceAndAreAnsweredWithAColourInTime) {
   for (int i = 0; i < 3; ++i) {
     const auto sent = std::chrono::steady_clock::now();
     const std::string answer = swap2({});
-    EXPECT_LT(std::chrono::steady_clock::now() - sent, Millis(100)) << answer;
+    if (!SANITIZER_BUILD) {
+      EXPECT_LT(std::chrono::steady_clock::now() - sent, Millis(100)) << answer;
+    }
     const Cells proposal = expect_cells(answer, 3, {});
     Lines stones;
     for (const Cell& c : proposal) stones.push_back(std::to_string(c.first) + "," + std::to_string(c.second));
