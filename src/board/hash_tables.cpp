@@ -197,10 +197,6 @@ void set_lock(TransEntry& e, uint64_t key) {
   e.lock_hi = static_cast<uint32_t>(lock >> 32);
 }
 
-TransBucket& bucket_of(int side, uint32_t key_lo) {
-  return hash_tables.trans_table[side - 1][key_lo & static_cast<uint32_t>(hash_tables.trans_allocated - 1)];
-}
-
 void deliver_moves(const TransEntry& slot, int* first_bytes, int* second_bytes, int wanted) {
   const int n = std::min(std::max(wanted, 1), 3);
   for (int i = 0; i < n; ++i) {
@@ -379,7 +375,7 @@ namespace {
 // The first slot of key's bucket that matches key, with its checked fields read into e;
 // null when none does.
 const TransEntry* matching_slot(int side, uint64_t key, TransEntry& e) {
-  const TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
+  const TransBucket& bucket = trans_bucket(side, key);
   for (const TransEntry& slot : bucket.entries) {
     e = read_checked_fields(slot);
     if (entry_matches(e, key)) return &slot;
@@ -425,7 +421,7 @@ void store_table(uint64_t key, int generation, int depth, int value, int bound, 
   const int moves[3][2] = {{m1a, m1b}, {m2a, m2b}, {m3a, m3b}};
   mark_tables_used();
   const int g = generation;
-  TransBucket& bucket = bucket_of(side, static_cast<uint32_t>(key));
+  TransBucket& bucket = trans_bucket(side, key);
   TransEntry entries[4];
   int victim = 0;
   int target = -1;
@@ -464,10 +460,6 @@ void store_table(uint64_t key, int generation, int depth, int value, int bound, 
 namespace {
 
 inline uint32_t sign_word(int32_t v) { return v < 0 ? 0xFFFFFFFFu : 0u; }
-
-inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
-  return hash_tables.threat_hash[kind * 2 + player - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.threat_allocated - 1)];
-}
 
 // The lock is the key XOR the value (and the value's sign word), so an entry matches
 // only together with the value its lock was made from: a torn or foreign entry misses.

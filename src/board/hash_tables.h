@@ -106,21 +106,27 @@ inline int32_t to_stored(int32_t v, int depth) {
   return v;
 }
 
+// The bucket of key in a table: the key's low 32 bits masked by the count less one.
+inline TransBucket& trans_bucket(int side, uint64_t key) {
+  return hash_tables.trans_table[side - 1][static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.trans_allocated - 1)];
+}
+
+inline ThreatBucket& threat_bucket(int kind, int player, uint64_t key) {
+  return hash_tables.threat_hash[kind * 2 + player - 1]
+                                [static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.threat_allocated - 1)];
+}
+
 // Asks the memory for the bucket a later probe or store of key will read, so that the
 // miss is paid while the caller places the stone and works out its patterns rather than
 // inside the probe: the tables are far larger than the caches, and their misses are a
 // large share of a node's time. Changes nothing the search sees.
 inline void prefetch_trans(int side, uint64_t key) {
-  const TransBucket* bucket =
-      hash_tables.trans_table[side - 1] + (static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.trans_allocated - 1));
+  const TransBucket* bucket = &trans_bucket(side, key);
   __builtin_prefetch(bucket);
   __builtin_prefetch(reinterpret_cast<const char*>(bucket) + 64);
 }
 
-inline void prefetch_threat(int kind, int player, uint64_t key) {
-  __builtin_prefetch(hash_tables.threat_hash[kind * 2 + player - 1] +
-                     (static_cast<uint32_t>(key) & static_cast<uint32_t>(hash_tables.threat_allocated - 1)));
-}
+inline void prefetch_threat(int kind, int player, uint64_t key) { __builtin_prefetch(&threat_bucket(kind, player, key)); }
 
 int probe_table(int depth, int alpha, int beta, int side, uint32_t key_lo, uint32_t key_hi,
                 int* first_bytes, int* second_bytes, int wanted);
