@@ -30,6 +30,21 @@ bool skips(int helper, int depth) {
   return ((depth + SKIP_PHASE[k]) / SKIP_SIZE[k]) % 2 != 0;
 }
 
+}  // namespace
+
+int next_helper_depth(int helper, int depth, int main_iteration) {
+  // Never behind the search thread: what a helper stores is of use to it only at the
+  // depth it is on or deeper. A helper that has fallen behind joins the search thread's
+  // iteration when that depth is one of its own: the two then share its moves (the busy
+  // marks keep them apart) where a helper that jumped a depth ahead would search from a
+  // table that does not yet hold the iteration below.
+  depth = std::max(depth, main_iteration);
+  while (skips(helper, depth)) ++depth;
+  return depth;
+}
+
+namespace {
+
 Relaxed<int32_t> helper_stop{0};  // the helpers' stop flag
 Relaxed<int32_t> main_depth{0};   // the iteration the search thread is on
 // > 0 once a helper completed an iteration that ends the decision: every thread stops.
@@ -131,15 +146,8 @@ void publish_iteration(const SearchWorker& w, int depth, int value) {
 void search_as_helper(Helper& h, int side) {
   SearchWorker& w = h.worker;
   const int deepest = std::min<int>(settings.max_depth, MAX_CELLS);
-  for (int depth = 1; depth <= deepest && helper_stop <= 0; ++depth) {
-    if (skips(h.index, depth)) continue;
-    // Never behind the search thread: what a helper stores is of use to it only at the
-    // depth it is on or deeper.
-    if (depth <= main_depth) {
-      depth = main_depth + 1;
-      if (skips(h.index, depth)) ++depth;
-      if (depth > deepest) break;
-    }
+  for (int depth = next_helper_depth(h.index, 1, main_depth); depth <= deepest && helper_stop <= 0;
+       depth = next_helper_depth(h.index, depth + 1, main_depth)) {
     w.iteration_depth = depth;
     w.sole_candidate = 0;
     const int value = search_root(w, side);

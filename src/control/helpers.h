@@ -29,8 +29,13 @@ bool grow_helper_pool(int count);
 // budget counts them too. Missing helpers are added first, while the decision has used
 // less than a quarter of its time; it then runs with the helpers there are.
 void start_helpers(SearchWorker& main, int side, int count);
-// The search thread starts iteration depth (the helpers keep ahead of it).
+// The search thread starts iteration depth (the helpers keep up with it).
 void note_main_iteration(int depth);
+// The depth helper `helper` (from 0) searches next, once it is through the depths below
+// `depth`, with the search thread on iteration main_iteration: the first depth from
+// there, not below main_iteration, that the helper does not skip (the helpers spread
+// over the depths, the first taking the even ones).
+int next_helper_depth(int helper, int depth, int main_iteration);
 // Tells the helpers to stop, without waiting for them: the reply need not wait for
 // threads the system has not scheduled yet. Returns the nodes they have counted so far
 // (each counts in steps of 1024).
