@@ -61,8 +61,27 @@ struct DeferredWork {
   // zrhashclear, a new game or a position build: the tables are cleared before the next
   // search. Set without the lock, by whoever holds it or not.
   Relaxed<bool> clear_tables{false};
+  // The command thread is waiting for the lock: the idle search thread starts no step.
+  Relaxed<bool> command_waiting{false};
 };
 DeferredWork deferred;
+
+// The command thread's hold on deferred.lock. The idle search thread takes the lock for
+// one step after another, and a mutex is not fair: a command waiting for it could wait
+// through many steps, and a request's wait falls before its decision's clock starts (a
+// first decision's request waited over 300 ms while the tables were faulted in). Only
+// the command thread takes this hold.
+class CommandHold {
+ public:
+  CommandHold() {
+    deferred.command_waiting = true;
+    deferred.lock.lock();
+    deferred.command_waiting = false;
+  }
+  ~CommandHold() { deferred.lock.unlock(); }
+  CommandHold(const CommandHold&) = delete;
+  CommandHold& operator=(const CommandHold&) = delete;
+};
 
 void run_pending_work() {
   std::lock_guard<std::mutex> guard(deferred.lock);
@@ -128,6 +147,12 @@ void search_thread_main() {
         handover.request_signal.wait(lock);
         continue;
       }
+      if (deferred.command_waiting) {  // the command has the lock first
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+        continue;
+      }
       handover.idle_woken = false;
       lock.unlock();
       const bool more = idle_step();
@@ -173,7 +198,7 @@ void allow_idle_work() {
 void request_search(SearchRequest code, int32_t target) {
   stop_flag = 0;
   {
-    std::lock_guard<std::mutex> guard(deferred.lock);
+    const CommandHold hold;
     deferred.search_active = true;
   }
   if constexpr (!platform::THREADS_AVAILABLE) {
@@ -229,7 +254,7 @@ void prepare_memory_for_search(SearchWorker& w) {
 }
 
 void run_or_defer_show_forbidden() {
-  std::lock_guard<std::mutex> guard(deferred.lock);
+  const CommandHold hold;
   if (deferred.search_active)
     deferred.show_forbidden = true;
   else
