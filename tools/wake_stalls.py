@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Stalls of the machine itself: time a program neither runs nor waits for a processor.
+
+    python3 tools/wake_stalls.py --rounds 3000
+    python3 tools/wake_stalls.py --rounds 6000 --busy-ms 70 &  tools/match.py ...
+
+A child process stands in for a brain: it reads a line, computes for --busy-ms on the
+processor, and writes a line; the tool times each round from its write to the reply, as a
+match manager times a move, and reads the child's processor time and its wait for a
+processor from /proc/PID/schedstat. A round whose time exceeds the two by more than
+--margin ms was lost to something outside the child: it takes no lock and writes nothing but
+its reply, so the time went to waking it or the tool on a processor that was not running (on
+a virtual machine, a processor its host did not run). A brain's late reply with the same
+signature (little processor time, no wait for one) is the machine's, not the brain's: run
+this beside a match to see how often the machine does it. Exit status 1 on any stall.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+CHILD = r"""
+import sys, time
+busy = float(sys.argv[1]) / 1000
+for line in sys.stdin:
+    start = time.monotonic()
+    while time.monotonic() - start < busy:
+        pass
+    sys.stdout.write("done\n")
+    sys.stdout.flush()
+"""
+
+
+def schedstat(pid):
+    """(ms on a processor, ms waiting for one) over the process's threads."""
+    run = wait = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+            fields = f.read().split()
+        run += int(fields[0])
+        wait += int(fields[1])
+    return run / 1e6, wait / 1e6
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--rounds", type=int, default=3000)
+    p.add_argument("--busy-ms", type=float, default=70.0, help="the child's computing per round")
+    p.add_argument("--pause-ms", type=float, default=30.0, help="idle time between rounds (the opponent's move)")
+    p.add_argument("--margin", type=float, default=50.0, help="ms beyond processor and wait time that count as a stall")
+    args = p.parse_args()
+
+    child = subprocess.Popen([sys.executable, "-c", CHILD, str(args.busy_ms)], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, text=True, bufsize=1)
+    stalls = []
+    worst = 0.0
+    started = time.monotonic()
+    try:
+        child.stdin.write("go\n")  # untimed: the child's own start-up
+        child.stdin.flush()
+        child.stdout.readline()
+        for i in range(args.rounds):
+            run0, wait0 = schedstat(child.pid)
+            t0 = time.monotonic()
+            child.stdin.write("go\n")
+            child.stdin.flush()
+            if child.stdout.readline() != "done\n":
+                sys.exit("the child ended")
+            elapsed = (time.monotonic() - t0) * 1000
+            run1, wait1 = schedstat(child.pid)
+            unexplained = elapsed - (run1 - run0) - (wait1 - wait0)
+            worst = max(worst, elapsed)
+            if unexplained > args.margin:
+                stalls.append((i + 1, elapsed, run1 - run0, wait1 - wait0))
+            time.sleep(args.pause_ms / 1000)
+    finally:
+        child.stdin.close()
+        child.wait()
+    minutes = (time.monotonic() - started) / 60
+    print(f"{args.rounds} rounds of {args.busy_ms:.0f} ms in {minutes:.1f} minutes, worst round {worst:.0f} ms, "
+          f"stalls over {args.margin:.0f} ms: {len(stalls)}")
+    for i, elapsed, run, wait in stalls:
+        print(f"  round {i}: {elapsed:.0f} ms, {run:.0f} ms on a processor, {wait:.0f} ms waiting for one")
+    sys.exit(1 if stalls else 0)
+
+
+if __name__ == "__main__":
+    main()
