@@ -16,32 +16,24 @@ this beside a match to see how often the machine does it. Exit status 1 on any s
 """
 
 import argparse
-import os
-import subprocess
 import sys
 import time
 
+from brain import Brain
+
+# The stand-in brain: computes for its argument's milliseconds per line read, then replies.
 CHILD = r"""
 import sys, time
 busy = float(sys.argv[1]) / 1000
 for line in sys.stdin:
+    if line.strip() == "END":
+        break
     start = time.monotonic()
     while time.monotonic() - start < busy:
         pass
     sys.stdout.write("done\n")
     sys.stdout.flush()
 """
-
-
-def schedstat(pid):
-    """(ms on a processor, ms waiting for one) over the process's threads."""
-    run = wait = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/schedstat") as f:
-            fields = f.read().split()
-        run += int(fields[0])
-        wait += int(fields[1])
-    return run / 1e6, wait / 1e6
 
 
 def main():
@@ -52,32 +44,26 @@ def main():
     p.add_argument("--margin", type=float, default=50.0, help="ms beyond processor and wait time that count as a stall")
     args = p.parse_args()
 
-    child = subprocess.Popen([sys.executable, "-c", CHILD, str(args.busy_ms)], stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE, text=True, bufsize=1)
+    # Timed as the match tools time a brain: from the write to the reader thread's stamp.
+    child = Brain([sys.executable, "-c", CHILD, str(args.busy_ms)], "stand-in")
     stalls = []
     worst = 0.0
     started = time.monotonic()
     try:
-        child.stdin.write("go\n")  # untimed: the child's own start-up
-        child.stdin.flush()
-        child.stdout.readline()
+        child.send("go")  # untimed: the child's own start-up
+        child.wait_for(lambda line: line == "done", 10.0)
         for i in range(args.rounds):
-            run0, wait0 = schedstat(child.pid)
-            t0 = time.monotonic()
-            child.stdin.write("go\n")
-            child.stdin.flush()
-            if child.stdout.readline() != "done\n":
-                sys.exit("the child ended")
-            elapsed = (time.monotonic() - t0) * 1000
-            run1, wait1 = schedstat(child.pid)
-            unexplained = elapsed - (run1 - run0) - (wait1 - wait0)
+            run0, wait0, _ = child.sched_ms()
+            written = child.send("go")
+            stamp, _, _ = child.wait_for(lambda line: line == "done", 10.0)
+            run1, wait1, _ = child.sched_ms()
+            elapsed = (stamp - written) * 1000
             worst = max(worst, elapsed)
-            if unexplained > args.margin:
+            if elapsed - (run1 - run0) - (wait1 - wait0) > args.margin:
                 stalls.append((i + 1, elapsed, run1 - run0, wait1 - wait0))
             time.sleep(args.pause_ms / 1000)
     finally:
-        child.stdin.close()
-        child.wait()
+        child.close()
     minutes = (time.monotonic() - started) / 60
     print(f"{args.rounds} rounds of {args.busy_ms:.0f} ms in {minutes:.1f} minutes, worst round {worst:.0f} ms, "
           f"stalls over {args.margin:.0f} ms: {len(stalls)}")
