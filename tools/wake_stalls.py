@@ -5,12 +5,12 @@
     python3 tools/wake_stalls.py --rounds 6000 --busy-ms 70 &  tools/match.py ...
 
 A child process stands in for a brain: it reads a line, computes for --busy-ms on the
-processor, and writes a line; the tool times each round from its write to the reply, as a
-match manager times a move, and reads the child's processor time and its wait for a
-processor from /proc/PID/schedstat. A round whose time exceeds the two by more than
+processor, and writes a line; the tool times each round from its write to the reply, as
+selfplay.py and match.py time a move (brain.py), and reads the child's processor time and its
+wait for a processor from /proc/PID/schedstat. A round whose time exceeds the two by more than
 --margin ms was lost to something outside the child: it takes no lock and writes nothing but
-its reply, so the time went to waking it or the tool on a processor that was not running (on
-a virtual machine, a processor its host did not run). A brain's late reply with the same
+its reply, so the time most likely went to waking it or the tool on a processor that was not
+running (on a virtual machine, one its host did not run). A brain's late reply with the same
 signature (little processor time, no wait for one) is the machine's, not the brain's: run
 this beside a match to see how often the machine does it. Exit status 1 on any stall.
 """
