@@ -46,16 +46,20 @@ def main():
 
     # Timed as the match tools time a brain: from the write to the reader thread's stamp.
     child = Brain([sys.executable, "-c", CHILD, str(args.busy_ms)], "stand-in")
+    if child.sched_ms() is None:
+        child.close()
+        sys.exit("no /proc/PID/task/*/schedstat here: the tool needs Linux")
+    done = lambda line: line == "done"
     stalls = []
     worst = 0.0
     started = time.monotonic()
     try:
         child.send("go")  # untimed: the child's own start-up
-        child.wait_for(lambda line: line == "done", 10.0)
+        child.wait_for(done, 10.0)
         for i in range(args.rounds):
             run0, wait0, _ = child.sched_ms()
             written = child.send("go")
-            stamp, _, _ = child.wait_for(lambda line: line == "done", 10.0)
+            stamp, _, _ = child.wait_for(done, 10.0)
             run1, wait1, _ = child.sched_ms()
             elapsed = (stamp - written) * 1000
             worst = max(worst, elapsed)
